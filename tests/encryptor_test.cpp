@@ -1,0 +1,143 @@
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "encryptor.h"
+#include "reference.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes encrypted(Bytes data, std::uint32_t index)
+{
+    encrypt_block(data.data(), data.size(), index);
+    return data;
+}
+
+TEST(Crc16Step, ClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
+{
+    for (std::uint32_t reg = 0; reg <= 0xFFFFU; ++reg) {
+        for (std::uint32_t byte = 0; byte <= 0xFFU; ++byte) {
+            const auto r = static_cast<std::uint16_t>(reg);
+            const auto b = static_cast<std::uint8_t>(byte);
+            if (crc16_step(r, b) != bitwise_crc16_step(r, b)) {
+                FAIL() << "register " << reg << " byte " << byte;
+            }
+        }
+    }
+}
+
+TEST(Crc16Step, CheckValueOfTheDigitsOneToNine)
+{
+    std::uint16_t reg = 0;
+    for (char digit : {'1', '2', '3', '4', '5', '6', '7', '8', '9'}) {
+        reg = crc16_step(reg, static_cast<std::uint8_t>(digit));
+    }
+    EXPECT_EQ(reg, 0xFEE8);
+    EXPECT_EQ(CRC16_POLY, 0x8005);
+}
+
+TEST(SelectMask, PicksTheTabledRegisterBits)
+{
+    struct Case {
+        std::uint16_t reg;
+        std::uint8_t mask;
+    };
+    const Case cases[] = {
+        {0x0000, 0x00}, {0xFFFF, 0xFF}, {0x4000, 0x80}, {0x8000, 0x00}, {0x1000, 0x40},
+        {0x0800, 0x20}, {0x0200, 0x10}, {0x0080, 0x08}, {0x0040, 0x04}, {0x0002, 0x02},
+        {0x0001, 0x01}, {0xA53C, 0x00}, {0x5AC3, 0xFF}, {0x5C71, 0xE5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(select_mask(c.reg), c.mask) << std::hex << "register 0x" << c.reg;
+    }
+    for (std::uint32_t reg = 0; reg <= 0xFFFFU; ++reg) {
+        ASSERT_EQ(select_mask(static_cast<std::uint16_t>(reg)), bitwise_mask(static_cast<std::uint16_t>(reg)));
+    }
+}
+
+TEST(EncryptBlock, KnownAnswers)
+{
+    // Worked out by hand from the register rules: a zero byte at the start
+    // of block 0 takes the mask of 0x5C71, 0xE5.
+    struct Case {
+        std::uint32_t index;
+        std::uint8_t fill;
+        std::array<std::uint8_t, 8> expected;
+    };
+    const Case cases[] = {
+        {0, 0x00, {0xE5, 0xD9, 0x4E, 0xEE, 0xF7, 0xCD, 0xAA, 0x5A}},
+        {1, 0x00, {0xE4, 0xD8, 0x5D, 0xE8, 0x07, 0x9D, 0xA0, 0x07}},
+        {65535, 0x00, {0x1A, 0x29, 0x4C, 0xFD, 0xDD, 0xD2, 0x70, 0x0B}},
+        {0, 0xFF, {0x1A, 0x34, 0xB4, 0x92, 0x6C, 0x80, 0x05, 0xFF}},
+        {65536, 0x00, {0xE5, 0xD9, 0x4E, 0xEE, 0xF7, 0xCD, 0xAA, 0x5A}},
+    };
+    for (const Case& c : cases) {
+        const Bytes out = encrypted(Bytes(8, c.fill), c.index);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), c.expected.begin())) << "block " << c.index;
+    }
+}
+
+TEST(EncryptBlock, MatchesReferenceAndDecodesBackForRandomBlocks)
+{
+    std::mt19937 random(12345);
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t length = 1 + random() % BLOCK_SIZE;
+        const auto index = static_cast<std::uint32_t>(random());
+        Bytes plain(length);
+        for (auto& byte : plain) {
+            byte = static_cast<std::uint8_t>(random());
+        }
+        Bytes expected = plain;
+        reference_transform(expected.data(), length, index, false);
+        Bytes cipher = encrypted(plain, index);
+        ASSERT_EQ(cipher, expected) << "length " << length << " index " << index;
+        // The encrypted bytes, the index and the seed regenerate the register.
+        reference_transform(cipher.data(), length, index, true);
+        ASSERT_EQ(cipher, plain);
+        // Only the low 16 bits of the index count.
+        ASSERT_EQ(encrypted(plain, index ^ 0x10000U), expected);
+        ASSERT_EQ(encrypted(plain, index | 0xFFFF0000U), encrypted(plain, index | 0x7FFF0000U));
+    }
+}
+
+TEST(EncryptBlock, ChangingAByteNeverChangesAnEarlierOne)
+{
+    const Bytes base(BLOCK_SIZE, 0x5A);
+    const Bytes base_out = encrypted(base, 7);
+    for (std::size_t i = 0; i < BLOCK_SIZE; ++i) {
+        Bytes changed = base;
+        changed[i] ^= 0x01U;
+        const Bytes out = encrypted(changed, 7);
+        ASSERT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(i), base_out.begin()))
+            << "byte " << i;
+        ASSERT_NE(out[i], base_out[i]);
+        if (i + 1 < BLOCK_SIZE) {
+            // The flipped encrypted byte feeds the register, so what follows differs.
+            ASSERT_FALSE(std::equal(out.begin() + static_cast<std::ptrdiff_t>(i) + 1, out.end(),
+                                    base_out.begin() + static_cast<std::ptrdiff_t>(i) + 1))
+                << "byte " << i;
+        }
+    }
+}
+
+TEST(EncryptBlock, TouchesOnlyTheGivenLength)
+{
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{511}}) {
+        Bytes data(BLOCK_SIZE, 0x00);
+        encrypt_block(data.data(), length, 0);
+        EXPECT_TRUE(std::all_of(data.begin() + static_cast<std::ptrdiff_t>(length), data.end(),
+                                [](std::uint8_t b) { return b == 0; }))
+            << "length " << length;
+        if (length > 0) {
+            EXPECT_EQ(data[0], 0xE5);
+        }
+    }
+}
+
+} // namespace
