@@ -1,0 +1,324 @@
+// Runs the j6enc binary as a process in a fresh directory and checks what a
+// user sees: standard output byte for byte, an empty standard error, the exit
+// status, and which files exist afterwards with what contents.
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "reference.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string BANNER = "Quorl software - J6 Encrypt\n";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string read_text(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Bytes read_bytes(const fs::path& path)
+{
+    const std::string text = read_text(path);
+    return {text.begin(), text.end()};
+}
+
+void write_bytes(const fs::path& path, const Bytes& data)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+Bytes pattern(std::size_t size)
+{
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<std::uint8_t>(i % 251);
+    }
+    return data;
+}
+
+// The expected .DAT contents, block by block with the bitwise reference.
+Bytes reference_file(Bytes data)
+{
+    for (std::size_t start = 0; start < data.size(); start += 512) {
+        const std::size_t length = std::min<std::size_t>(512, data.size() - start);
+        reference_transform(data.data() + start, length, static_cast<std::uint32_t>(start / 512), false);
+    }
+    return data;
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string name = (fs::temp_directory_path() / "j6enc-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        root_ = name;
+        dir_ = root_ / "work";
+        fs::create_directory(dir_);
+    }
+
+    void TearDown() override { fs::remove_all(root_); }
+
+    // Runs j6enc with `args` in the work directory.
+    Outcome run(const std::vector<std::string>& args) const
+    {
+        const fs::path out_file = root_ / "stdout";
+        const fs::path err_file = root_ / "stderr";
+        std::vector<char*> argv{const_cast<char*>(J6ENC_BINARY)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(dir_.c_str()) != 0) {
+                _exit(127);
+            }
+            execv(J6ENC_BINARY, argv.data());
+            _exit(127);
+        }
+        Outcome outcome;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            outcome.status = WEXITSTATUS(status);
+        }
+        outcome.out = read_text(out_file);
+        outcome.err = read_text(err_file);
+        return outcome;
+    }
+
+    // Names of the entries of the work directory, without descending.
+    std::set<std::string> entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    fs::path root_;
+    fs::path dir_;
+};
+
+TEST_F(Program, EncryptsFilesOfEverySizeBlockByBlock)
+{
+    for (std::size_t size : {0, 1, 511, 512, 513, 700, 1024, 5000, 70000}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        const Bytes data = pattern(size);
+        write_bytes(dir_ / "data.bin", data);
+        const Outcome outcome = run({"data.bin"});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out, BANNER);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(entries(), (std::set<std::string>{"data.bin", "data.bin.DAT"}));
+        EXPECT_EQ(read_bytes(dir_ / "data.bin.DAT"), reference_file(data));
+        EXPECT_EQ(read_bytes(dir_ / "data.bin"), data);
+    }
+}
+
+TEST_F(Program, SevenHundredByteExampleKnownAnswer)
+{
+    write_bytes(dir_ / "data.bin", pattern(700));
+    ASSERT_EQ(run({"data.bin"}).status, 0);
+    const Bytes out = read_bytes(dir_ / "data.bin.DAT");
+    ASSERT_EQ(out.size(), 700U);
+    const Bytes head(out.begin(), out.begin() + 8);
+    const Bytes second(out.begin() + 512, out.begin() + 520);
+    const Bytes tail(out.end() - 4, out.end());
+    EXPECT_EQ(head, (Bytes{0xE5, 0xD8, 0x4D, 0xFC, 0xC4, 0x21, 0xE8, 0xA3}));
+    EXPECT_EQ(second, (Bytes{0xEE, 0xD3, 0x30, 0x9B, 0x91, 0xD0, 0xB0, 0x3D}));
+    EXPECT_EQ(tail, (Bytes{0x03, 0x83, 0xF1, 0x0A}));
+}
+
+TEST_F(Program, NamesTheOutputAfterTheFullPath)
+{
+    fs::create_directories(dir_ / "sub" / "dir");
+    write_bytes(dir_ / "sub" / "dir" / "file", pattern(10));
+    write_bytes(dir_ / "archive.DAT", pattern(20));
+    write_bytes(dir_ / "noext", pattern(30));
+    const std::string absolute = (dir_ / "noext").string();
+    struct Case {
+        std::string arg;
+        fs::path output;
+        std::size_t size;
+    };
+    const Case cases[] = {
+        {"sub/dir/file", dir_ / "sub" / "dir" / "file.DAT", 10},
+        {"archive.DAT", dir_ / "archive.DAT.DAT", 20},
+        {absolute, dir_ / "noext.DAT", 30},
+        {"./sub/../noext", dir_ / "noext.DAT", 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arg);
+        fs::remove(c.output);
+        const Outcome outcome = run({c.arg});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out, BANNER);
+        EXPECT_EQ(read_bytes(c.output), reference_file(pattern(c.size)));
+    }
+}
+
+TEST_F(Program, UsesOnlyTheFirstArgument)
+{
+    write_bytes(dir_ / "a", pattern(3));
+    write_bytes(dir_ / "b", pattern(4));
+    const Outcome outcome = run({"a", "b", "missing", ""});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, BANNER);
+    EXPECT_EQ(entries(), (std::set<std::string>{"a", "a.DAT", "b"}));
+}
+
+TEST_F(Program, ReplacesAnExistingOutput)
+{
+    write_bytes(dir_ / "a", pattern(700));
+    write_bytes(dir_ / "a.DAT", Bytes(3000, 0xAA));
+    const Outcome outcome = run({"a"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(read_bytes(dir_ / "a.DAT"), reference_file(pattern(700)));
+}
+
+// A path of `length` bytes, relative to the work directory, to a file whose
+// directories exist; every component stays well below the 255-byte limit.
+std::string long_path(const fs::path& dir, std::size_t length)
+{
+    std::string path;
+    while (length - path.size() > 101) {
+        path += std::string(99, 'd') + "/";
+        fs::create_directory(dir / path);
+    }
+    path += std::string(length - path.size(), 'f');
+    return path;
+}
+
+TEST_F(Program, LongestPathWhoseOutputNameFitsTheBuffer)
+{
+    const std::string path = long_path(dir_, 507);
+    write_bytes(dir_ / path, pattern(600));
+    const Outcome outcome = run({path});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, BANNER);
+    EXPECT_EQ(read_bytes(dir_ / (path + ".DAT")), reference_file(pattern(600)));
+}
+
+struct Failure {
+    std::string name;
+    std::function<std::vector<std::string>(const fs::path& dir)> setup; // makes files, returns the arguments
+    std::string message;                                                // after the banner
+    std::set<std::string> files;                                        // the work directory afterwards
+    std::string input;                                                  // the input, unchanged afterwards
+    std::string output;                                                 // if set, must exist afterwards
+};
+
+TEST_F(Program, ReportsEveryFailureWithExitStatusOne)
+{
+    const Failure failures[] = {
+        {"no argument", [](const fs::path&) { return std::vector<std::string>{}; },
+         "Usage: j6enc in-file\n", {}, "", ""},
+        {"missing input", [](const fs::path&) { return std::vector<std::string>{"nothing.bin"}; },
+         "Error: cannot open nothing.bin\n", {}, "", ""},
+        {"empty path", [](const fs::path&) { return std::vector<std::string>{""}; },
+         "Error: cannot open \n", {}, "", ""},
+        {"directory as input",
+         [](const fs::path& dir) {
+             fs::create_directory(dir / "folder");
+             return std::vector<std::string>{"folder"};
+         },
+         "Error: cannot open folder\n", {"folder"}, "", ""},
+        {"output is a directory",
+         [](const fs::path& dir) {
+             write_bytes(dir / "a", pattern(700));
+             fs::create_directory(dir / "a.DAT");
+             return std::vector<std::string>{"a"};
+         },
+         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
+        {"output is a symbolic link to the input",
+         [](const fs::path& dir) {
+             write_bytes(dir / "a", pattern(700));
+             fs::create_symlink("a", dir / "a.DAT");
+             return std::vector<std::string>{"a"};
+         },
+         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
+        {"output is a hard link to the input",
+         [](const fs::path& dir) {
+             write_bytes(dir / "a", pattern(700));
+             fs::create_hard_link(dir / "a", dir / "a.DAT");
+             return std::vector<std::string>{"a"};
+         },
+         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
+        {"output name longer than the buffer",
+         [](const fs::path& dir) {
+             const std::string path = long_path(dir, 508);
+             write_bytes(dir / path, pattern(10));
+             return std::vector<std::string>{path};
+         },
+         "Error: cannot open " + long_path(dir_, 508) + ".DAT\n", {std::string(99, 'd')}, "", ""},
+        {"output on a full device, failing on close",
+         [](const fs::path& dir) {
+             write_bytes(dir / "a", pattern(700));
+             fs::create_symlink("/dev/full", dir / "a.DAT");
+             return std::vector<std::string>{"a"};
+         },
+         "Error: cannot write a.DAT\n", {"a", "a.DAT"}, "a", ""},
+        {"output on a full device, failing on write",
+         [](const fs::path& dir) {
+             write_bytes(dir / "a", pattern(3 << 20));
+             fs::create_symlink("/dev/full", dir / "a.DAT");
+             return std::vector<std::string>{"a"};
+         },
+         "Error: cannot write a.DAT\n", {"a", "a.DAT"}, "a", ""},
+        {"input that fails to read",
+         [](const fs::path& dir) {
+             fs::create_symlink("/proc/self/mem", dir / "mem");
+             return std::vector<std::string>{"mem"};
+         },
+         "Error: cannot read mem\n", {"mem", "mem.DAT"}, "", "mem.DAT"},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        const std::vector<std::string> args = failure.setup(dir_);
+        const Bytes input = failure.input.empty() ? Bytes{} : read_bytes(dir_ / failure.input);
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, BANNER + failure.message);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(entries(), failure.files);
+        if (!failure.input.empty()) {
+            EXPECT_EQ(read_bytes(dir_ / failure.input), input);
+        }
+        if (!failure.output.empty()) {
+            EXPECT_TRUE(fs::is_regular_file(dir_ / failure.output));
+        }
+    }
+}
+
+} // namespace
