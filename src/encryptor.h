@@ -23,34 +23,39 @@ inline constexpr std::uint16_t CRC16_POLY = 0x8005;
 constexpr std::uint8_t select_mask(std::uint16_t reg) noexcept
 {
     const std::uint32_t r = reg;
-    return static_cast<std::uint8_t>((r & 0x03U)             // bits 1, 0 -> 1, 0
-                                     | ((r >> 4U) & 0x0CU)   // bits 7, 6 -> 3, 2
-                                     | ((r >> 5U) & 0x10U)   // bit 9 -> 4
-                                     | ((r >> 6U) & 0x60U)   // bits 12, 11 -> 6, 5
-                                     | ((r >> 7U) & 0x80U)); // bit 14 -> 7
+    // Five shifted, masked copies, combined as a balanced tree so that the
+    // mask is ready three steps after the register.
+    const std::uint32_t low = (r & 0x03U) | ((r >> 4U) & 0x0CU); // bits 1, 0 -> 1, 0; bits 7, 6 -> 3, 2
+    const std::uint32_t mid = ((r >> 5U) & 0x10U) | ((r >> 6U) & 0x60U); // bit 9 -> 4; bits 12, 11 -> 6, 5
+    return static_cast<std::uint8_t>((low | mid) | ((r >> 7U) & 0x80U)); // bit 14 -> 7
+}
+
+// The CRC step of crc16_step on a register held in the low 16 bits of a
+// 32-bit word, given the high byte of W = reg ^ (byte << 8) as `high`, that
+// is (reg >> 8) ^ byte. The result is below 2^16.
+//
+// The eight shifts move W's low byte (the register's, untouched by the byte)
+// to the high byte and add the polynomial once for every set bit that leaves
+// the top. Because 0x8005 has bits 15, 2 and 0, that sum is
+//   bit 15 and bit 0: P(8), the parity of `high`,
+//   bit 1:            P(9), the parity of `high` without its lowest bit,
+//   bits 9..2:        high ^ (high >> 1), its neighbouring pairs,
+// where P(k) is the parity of W's bits k..15.
+constexpr std::uint32_t crc16_step_high(std::uint32_t reg, std::uint32_t high) noexcept
+{
+    const std::uint32_t pairs = high ^ (high >> 1U);
+    // Suffix parities: bit k of `suffix` is the parity of high's bits k..7.
+    std::uint32_t suffix = pairs ^ (pairs >> 2U);
+    suffix ^= suffix >> 4U;
+    return (((reg << 8U) & 0xFF00U) ^ (pairs << 2U)) ^ ((suffix & 0x03U) ^ ((suffix & 0x01U) << 15U));
 }
 
 // One byte of the MSB-first CRC with CRC16_POLY (no reflection, no final XOR):
-// the register advanced by `byte`, computed in closed form without a table or
-// a loop over bits.
-//
-// With W = reg ^ (byte << 8) and h = W >> 8, the eight shifts move W's low
-// byte to the high byte and add the polynomial once for every set bit that
-// leaves the top. Because 0x8005 has bits 15, 2 and 0, that sum is
-//   bit 15 and bit 0: P(8), the parity of h,
-//   bit 1:            P(9), the parity of h without its lowest bit,
-//   bits 9..2:        h ^ (h >> 1), the neighbouring pairs of h,
-// where P(k) is the parity of W's bits k..15.
+// the register advanced by `byte`, in closed form, with neither a table nor a
+// loop over bits.
 constexpr std::uint16_t crc16_step(std::uint16_t reg, std::uint8_t byte) noexcept
 {
-    const std::uint32_t w = reg ^ (std::uint32_t{byte} << 8U);
-    const std::uint32_t h = w >> 8U;
-    const std::uint32_t pairs = h ^ (h >> 1U);
-    // Suffix parities: bit k of `suffix` is the parity of h's bits k..7.
-    std::uint32_t suffix = pairs ^ (pairs >> 2U);
-    suffix ^= suffix >> 4U;
-    return static_cast<std::uint16_t>(((w << 8U) & 0xFF00U) ^ (pairs << 2U) ^ (suffix & 0x03U)
-                                      ^ ((suffix & 0x01U) << 15U));
+    return static_cast<std::uint16_t>(crc16_step_high(reg, (std::uint32_t{reg} >> 8U) ^ byte));
 }
 
 // Encrypts the first `length` bytes of `buffer` in place as block number
