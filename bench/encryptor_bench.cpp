@@ -33,8 +33,7 @@ void encrypt_block_bitwise(std::uint8_t* buffer, std::size_t length, std::uint32
     }
 }
 
-template <void (*Encrypt)(std::uint8_t*, std::size_t, std::uint32_t)>
-void BM_Block(benchmark::State& state)
+template <void (*Encrypt)(std::uint8_t*, std::size_t, std::uint32_t)> void BM_Block(benchmark::State& state)
 {
     std::vector<std::uint8_t> block = sample_block();
     std::uint32_t index = 0;
@@ -52,8 +51,7 @@ void encrypt_block_closed_form(std::uint8_t* buffer, std::size_t length, std::ui
 }
 
 // A chain of dependent steps over a block's bytes: latency, as in encrypt_block.
-template <std::uint16_t (*Step)(std::uint16_t, std::uint8_t)>
-void BM_StepChain(benchmark::State& state)
+template <std::uint16_t (*Step)(std::uint16_t, std::uint8_t)> void BM_StepChain(benchmark::State& state)
 {
     const std::vector<std::uint8_t> block = sample_block();
     std::uint16_t reg = SEED_KEY;

@@ -25,6 +25,19 @@ void report(const char* what, const char* name, const char* suffix)
     std::printf("Error: cannot %s %s%s\n", what, name, suffix);
 }
 
+// Gives `stream` one of the static buffers. Should that fail, the stream keeps
+// its default buffer, which is only slower.
+void use_buffer(std::FILE* stream, char* buffer)
+{
+    static_cast<void>(std::setvbuf(stream, buffer, _IOFBF, STREAM_BUFFER_SIZE));
+}
+
+// The input is only read, so a failing close loses nothing.
+void close_input(std::FILE* in)
+{
+    static_cast<void>(std::fclose(in));
+}
+
 // Opens the input for binary reading. A directory opens on Linux but is no
 // file to encrypt, so it counts as an input that cannot be opened.
 std::FILE* open_input(const char* path)
@@ -35,10 +48,10 @@ std::FILE* open_input(const char* path)
     }
     struct stat info {};
     if (fstat(fileno(in), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(in);
+        close_input(in);
         return nullptr;
     }
-    std::setvbuf(in, input_stream_buffer, _IOFBF, STREAM_BUFFER_SIZE);
+    use_buffer(in, input_stream_buffer);
     return in;
 }
 
@@ -76,17 +89,17 @@ int run(int argc, char* argv[])
     const int name_length = std::snprintf(out_name, BLOCK_SIZE, "%s.DAT", in_path);
     if (name_length < 0 || static_cast<unsigned>(name_length) >= BLOCK_SIZE) {
         // Longer than the buffer holds: the name was cut, so open nothing.
-        std::fclose(in);
+        close_input(in);
         report("open", in_path, ".DAT");
         return 1;
     }
     std::FILE* const out = names_input(out_name, in) ? nullptr : std::fopen(out_name, "wb");
     if (out == nullptr) {
-        std::fclose(in);
+        close_input(in);
         report("open", out_name, "");
         return 1;
     }
-    std::setvbuf(out, output_stream_buffer, _IOFBF, STREAM_BUFFER_SIZE);
+    use_buffer(out, output_stream_buffer);
 
     bool write_failed = false;
     std::uint32_t block_index = 0;
@@ -111,7 +124,7 @@ int run(int argc, char* argv[])
     if (std::fclose(out) != 0) {
         write_failed = true;
     }
-    std::fclose(in);
+    close_input(in);
 
     if (read_failed) {
         report("read", in_path, "");
