@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -122,6 +121,20 @@ protected:
         return names;
     }
 
+    // Runs j6enc with `args` and expects the line `message` after the banner,
+    // exit status 1, nothing on standard error, and exactly `files` in the
+    // work directory afterwards.
+    void expect_failure(const std::vector<std::string>& args, const std::string& message,
+                        const std::set<std::string>& files) const
+    {
+        SCOPED_TRACE(args.empty() ? std::string("no argument") : "argument '" + args[0] + "'");
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, BANNER + message);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(entries(), files);
+    }
+
     fs::path root_;
     fs::path dir_;
 };
@@ -228,97 +241,61 @@ TEST_F(Program, LongestPathWhoseOutputNameFitsTheBuffer)
     EXPECT_EQ(read_bytes(dir_ / (path + ".DAT")), reference_file(pattern(600)));
 }
 
-struct Failure {
-    std::string name;
-    std::function<std::vector<std::string>(const fs::path& dir)> setup; // makes files, returns the arguments
-    std::string message;                                                // after the banner
-    std::set<std::string> files;                                        // the work directory afterwards
-    std::string input;                                                  // the input, unchanged afterwards
-    std::string output;                                                 // if set, must exist afterwards
-};
-
-TEST_F(Program, ReportsEveryFailureWithExitStatusOne)
+TEST_F(Program, RefusesAMissingOrUnusableInput)
 {
-    const Failure failures[] = {
-        {"no argument", [](const fs::path&) { return std::vector<std::string>{}; },
-         "Usage: j6enc in-file\n", {}, "", ""},
-        {"missing input", [](const fs::path&) { return std::vector<std::string>{"nothing.bin"}; },
-         "Error: cannot open nothing.bin\n", {}, "", ""},
-        {"empty path", [](const fs::path&) { return std::vector<std::string>{""}; },
-         "Error: cannot open \n", {}, "", ""},
-        {"directory as input",
-         [](const fs::path& dir) {
-             fs::create_directory(dir / "folder");
-             return std::vector<std::string>{"folder"};
-         },
-         "Error: cannot open folder\n", {"folder"}, "", ""},
-        {"output is a directory",
-         [](const fs::path& dir) {
-             write_bytes(dir / "a", pattern(700));
-             fs::create_directory(dir / "a.DAT");
-             return std::vector<std::string>{"a"};
-         },
-         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
-        {"output is a symbolic link to the input",
-         [](const fs::path& dir) {
-             write_bytes(dir / "a", pattern(700));
-             fs::create_symlink("a", dir / "a.DAT");
-             return std::vector<std::string>{"a"};
-         },
-         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
-        {"output is a hard link to the input",
-         [](const fs::path& dir) {
-             write_bytes(dir / "a", pattern(700));
-             fs::create_hard_link(dir / "a", dir / "a.DAT");
-             return std::vector<std::string>{"a"};
-         },
-         "Error: cannot open a.DAT\n", {"a", "a.DAT"}, "a", ""},
-        {"output name longer than the buffer",
-         [](const fs::path& dir) {
-             const std::string path = long_path(dir, 508);
-             write_bytes(dir / path, pattern(10));
-             return std::vector<std::string>{path};
-         },
-         "Error: cannot open " + long_path(dir_, 508) + ".DAT\n", {std::string(99, 'd')}, "", ""},
-        {"output on a full device, failing on close",
-         [](const fs::path& dir) {
-             write_bytes(dir / "a", pattern(700));
-             fs::create_symlink("/dev/full", dir / "a.DAT");
-             return std::vector<std::string>{"a"};
-         },
-         "Error: cannot write a.DAT\n", {"a", "a.DAT"}, "a", ""},
-        {"output on a full device, failing on write",
-         [](const fs::path& dir) {
-             write_bytes(dir / "a", pattern(3 << 20));
-             fs::create_symlink("/dev/full", dir / "a.DAT");
-             return std::vector<std::string>{"a"};
-         },
-         "Error: cannot write a.DAT\n", {"a", "a.DAT"}, "a", ""},
-        {"input that fails to read",
-         [](const fs::path& dir) {
-             fs::create_symlink("/proc/self/mem", dir / "mem");
-             return std::vector<std::string>{"mem"};
-         },
-         "Error: cannot read mem\n", {"mem", "mem.DAT"}, "", "mem.DAT"},
-    };
-    for (const Failure& failure : failures) {
-        SCOPED_TRACE(failure.name);
-        fs::remove_all(dir_);
-        fs::create_directory(dir_);
-        const std::vector<std::string> args = failure.setup(dir_);
-        const Bytes input = failure.input.empty() ? Bytes{} : read_bytes(dir_ / failure.input);
-        const Outcome outcome = run(args);
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_EQ(outcome.out, BANNER + failure.message);
-        EXPECT_EQ(outcome.err, "");
-        EXPECT_EQ(entries(), failure.files);
-        if (!failure.input.empty()) {
-            EXPECT_EQ(read_bytes(dir_ / failure.input), input);
-        }
-        if (!failure.output.empty()) {
-            EXPECT_TRUE(fs::is_regular_file(dir_ / failure.output));
-        }
+    expect_failure({}, "Usage: j6enc in-file\n", {});
+    expect_failure({"nothing.bin"}, "Error: cannot open nothing.bin\n", {});
+    expect_failure({""}, "Error: cannot open \n", {});
+    fs::create_directory(dir_ / "folder");
+    expect_failure({"folder"}, "Error: cannot open folder\n", {"folder"});
+}
+
+TEST_F(Program, RefusesAnOutputThatCannotBeOpenedAndLeavesTheInputAlone)
+{
+    const Bytes data = pattern(700);
+    write_bytes(dir_ / "dir", data);
+    fs::create_directory(dir_ / "dir.DAT");
+    write_bytes(dir_ / "soft", data);
+    fs::create_symlink("soft", dir_ / "soft.DAT");
+    write_bytes(dir_ / "hard", data);
+    fs::create_hard_link(dir_ / "hard", dir_ / "hard.DAT");
+    const std::set<std::string> files{"dir", "dir.DAT", "soft", "soft.DAT", "hard", "hard.DAT"};
+
+    expect_failure({"dir"}, "Error: cannot open dir.DAT\n", files);
+    expect_failure({"soft"}, "Error: cannot open soft.DAT\n", files);
+    expect_failure({"hard"}, "Error: cannot open hard.DAT\n", files);
+    for (const char* input : {"dir", "soft", "hard"}) {
+        EXPECT_EQ(read_bytes(dir_ / input), data) << input;
     }
+}
+
+TEST_F(Program, RefusesAPathWhoseOutputNameDoesNotFitTheBuffer)
+{
+    const std::string path = long_path(dir_, 508);
+    write_bytes(dir_ / path, pattern(10));
+    expect_failure({path}, "Error: cannot open " + path + ".DAT\n", {std::string(99, 'd')});
+    EXPECT_FALSE(fs::exists(dir_ / (path + ".DAT")));
+}
+
+TEST_F(Program, ReportsAFailingWriteOrClose)
+{
+    // Small enough to stay in the stream buffer until the close, and large
+    // enough to fail in a write.
+    write_bytes(dir_ / "small", pattern(700));
+    write_bytes(dir_ / "large", pattern(3 << 20));
+    fs::create_symlink("/dev/full", dir_ / "small.DAT");
+    fs::create_symlink("/dev/full", dir_ / "large.DAT");
+    const std::set<std::string> files{"small", "small.DAT", "large", "large.DAT"};
+    expect_failure({"small"}, "Error: cannot write small.DAT\n", files);
+    expect_failure({"large"}, "Error: cannot write large.DAT\n", files);
+}
+
+TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
+{
+    // Opening a process's memory file works; reading it at offset 0 fails.
+    fs::create_symlink("/proc/self/mem", dir_ / "mem");
+    expect_failure({"mem"}, "Error: cannot read mem\n", {"mem", "mem.DAT"});
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "mem.DAT"));
 }
 
 } // namespace
