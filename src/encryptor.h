@@ -23,8 +23,8 @@ inline constexpr std::uint16_t CRC16_POLY = 0x8005;
 constexpr std::uint8_t select_mask(std::uint16_t reg) noexcept
 {
     const std::uint32_t r = reg;
-    // Five shifted, masked copies, combined as a balanced tree so that the
-    // mask is ready three steps after the register.
+    // Five shifted, masked copies, ORed as a balanced tree: the mask is on
+    // the critical path of every byte, so its chain is kept short.
     const std::uint32_t low = (r & 0x03U) | ((r >> 4U) & 0x0CU);         // bits 1, 0 -> 1, 0; bits 7, 6 -> 3, 2
     const std::uint32_t mid = ((r >> 5U) & 0x10U) | ((r >> 6U) & 0x60U); // bit 9 -> 4; bits 12, 11 -> 6, 5
     return static_cast<std::uint8_t>((low | mid) | ((r >> 7U) & 0x80U)); // bit 14 -> 7
