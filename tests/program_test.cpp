@@ -121,6 +121,18 @@ protected:
         return names;
     }
 
+    // Runs j6enc with `args` and expects the banner alone, exit status 0,
+    // nothing on standard error, and `output` holding `input` encrypted.
+    void expect_success(const std::vector<std::string>& args, const fs::path& output, const Bytes& input) const
+    {
+        SCOPED_TRACE("argument '" + args.at(0) + "'");
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out, BANNER);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(read_bytes(output), reference_file(input));
+    }
+
     // Runs j6enc with `args` and expects the line `message` after the banner,
     // exit status 1, nothing on standard error, and exactly `files` in the
     // work directory afterwards.
@@ -147,12 +159,8 @@ TEST_F(Program, EncryptsFilesOfEverySizeBlockByBlock)
         fs::create_directory(dir_);
         const Bytes data = pattern(size);
         write_bytes(dir_ / "data.bin", data);
-        const Outcome outcome = run({"data.bin"});
-        EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.out, BANNER);
-        EXPECT_EQ(outcome.err, "");
+        expect_success({"data.bin"}, dir_ / "data.bin.DAT", data);
         EXPECT_EQ(entries(), (std::set<std::string>{"data.bin", "data.bin.DAT"}));
-        EXPECT_EQ(read_bytes(dir_ / "data.bin.DAT"), reference_file(data));
         EXPECT_EQ(read_bytes(dir_ / "data.bin"), data);
     }
 }
@@ -190,12 +198,8 @@ TEST_F(Program, NamesTheOutputAfterTheFullPath)
         {"./sub/../noext", dir_ / "noext.DAT", 30},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arg);
         fs::remove(c.output);
-        const Outcome outcome = run({c.arg});
-        EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(outcome.out, BANNER);
-        EXPECT_EQ(read_bytes(c.output), reference_file(pattern(c.size)));
+        expect_success({c.arg}, c.output, pattern(c.size));
     }
 }
 
@@ -203,9 +207,7 @@ TEST_F(Program, UsesOnlyTheFirstArgument)
 {
     write_bytes(dir_ / "a", pattern(3));
     write_bytes(dir_ / "b", pattern(4));
-    const Outcome outcome = run({"a", "b", "missing", ""});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, BANNER);
+    expect_success({"a", "b", "missing", ""}, dir_ / "a.DAT", pattern(3));
     EXPECT_EQ(entries(), (std::set<std::string>{"a", "a.DAT", "b"}));
 }
 
@@ -213,9 +215,7 @@ TEST_F(Program, ReplacesAnExistingOutput)
 {
     write_bytes(dir_ / "a", pattern(700));
     write_bytes(dir_ / "a.DAT", Bytes(3000, 0xAA));
-    const Outcome outcome = run({"a"});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(read_bytes(dir_ / "a.DAT"), reference_file(pattern(700)));
+    expect_success({"a"}, dir_ / "a.DAT", pattern(700));
 }
 
 // A path of `length` bytes, relative to the work directory, to a file whose
@@ -235,10 +235,7 @@ TEST_F(Program, LongestPathWhoseOutputNameFitsTheBuffer)
 {
     const std::string path = long_path(dir_, 507);
     write_bytes(dir_ / path, pattern(600));
-    const Outcome outcome = run({path});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, BANNER);
-    EXPECT_EQ(read_bytes(dir_ / (path + ".DAT")), reference_file(pattern(600)));
+    expect_success({path}, dir_ / (path + ".DAT"), pattern(600));
 }
 
 TEST_F(Program, RefusesAMissingOrUnusableInput)
