@@ -83,7 +83,6 @@ int run(int argc, char* argv[])
     }
 
     // The working buffer holds the output name first, then the current block.
-    static_assert(BLOCK_SIZE == 512);
     std::uint8_t buffer[BLOCK_SIZE];
     char* const out_name = reinterpret_cast<char*>(buffer);
     const int name_length = std::snprintf(out_name, BLOCK_SIZE, "%s.DAT", in_path);
