@@ -1,18 +1,28 @@
 #include "encryptor.h"
 
+#include "block_paths.h"
+
+namespace {
+
+// The fastest path this processor runs. All give the same bytes.
+BlockEncryptor fastest_path() noexcept
+{
+#if J6ENC_X86_PATHS
+    if (avx512_path_supported()) {
+        return encrypt_block_avx512;
+    }
+    if (bmi2_path_supported()) {
+        return encrypt_block_bmi2;
+    }
+#endif
+    return encrypt_block_portable;
+}
+
+} // namespace
+
 void encrypt_block(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
-    // The loop is one chain of dependent steps: the register gives the mask,
-    // the mask the encrypted byte, the encrypted byte the next register. The
-    // register stays in a 32-bit word (its value below 2^16), and the high
-    // byte of W, (reg >> 8) ^ encrypted, is formed as ((reg >> 8) ^ input) ^
-    // mask, so that only the last XOR waits for the mask.
-    std::uint32_t reg = (block_index & 0xFFFFU) ^ SEED_KEY;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t input = buffer[i];
-        const std::uint32_t mask = select_mask(static_cast<std::uint16_t>(reg));
-        buffer[i] = static_cast<std::uint8_t>(input ^ mask);
-        // The register is fed the encrypted byte, never the byte that was read.
-        reg = crc16_step_high(reg, ((reg >> 8U) ^ input) ^ mask);
-    }
+    // Chosen once, at the first call.
+    static const BlockEncryptor chosen = fastest_path();
+    chosen(buffer, length, block_index);
 }

@@ -1,0 +1,35 @@
+// The implementations of encrypt_block. Each gives byte for byte the same
+// result; they differ in the instructions they need. encrypt_block picks one
+// once, from what the processor reports; the tests and benchmarks call each
+// one directly.
+#ifndef J6ENC_BLOCK_PATHS_H
+#define J6ENC_BLOCK_PATHS_H
+
+#include <cstddef>
+#include <cstdint>
+
+// The x86-64 paths need GCC-style target attributes and processor detection.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define J6ENC_X86_PATHS 1
+#else
+#define J6ENC_X86_PATHS 0
+#endif
+
+using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+
+// Any compiler, any processor: one byte after the other.
+void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+
+#if J6ENC_X86_PATHS
+// x86-64 with BMI2 and POPCNT: one byte after the other, the mask byte taken
+// with a single bit-extract.
+bool bmi2_path_supported() noexcept;
+void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+
+// x86-64 with GFNI, AVX-512 (F, BW, VBMI) and BMI2: the whole block at once,
+// as bit-matrix products over 64-byte vectors.
+bool avx512_path_supported() noexcept;
+void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+#endif
+
+#endif
