@@ -2,22 +2,61 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "block_paths.h"
 #include "encryptor.h"
+#include "linear_maps.h"
 #include "reference.h"
+#include "scalar_step.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes encrypted(Bytes data, std::uint32_t index)
+// Every implementation of the block transform, each tested on its own, and
+// encrypt_block as dispatched.
+struct Path {
+    const char* name;
+    BlockEncryptor encrypt;
+    bool (*supported)() noexcept;
+};
+
+bool always() noexcept
 {
-    encrypt_block(data.data(), data.size(), index);
-    return data;
+    return true;
 }
+
+const Path PATHS[] = {
+    {"dispatched", encrypt_block, always},
+    {"portable", encrypt_block_portable, always},
+#if J6ENC_X86_PATHS
+    {"bmi2", encrypt_block_bmi2, bmi2_path_supported},
+    {"avx512", encrypt_block_avx512, avx512_path_supported},
+#endif
+};
+
+class EncryptBlock : public ::testing::TestWithParam<Path> {
+protected:
+    void SetUp() override
+    {
+        if (!GetParam().supported()) {
+            GTEST_SKIP() << "this processor lacks what the path needs";
+        }
+    }
+
+    Bytes encrypted(Bytes data, std::uint32_t index) const
+    {
+        GetParam().encrypt(data.data(), data.size(), index);
+        return data;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, EncryptBlock, ::testing::ValuesIn(PATHS),
+                         [](const ::testing::TestParamInfo<Path>& info) { return std::string(info.param.name); });
 
 TEST(Crc16Step, ClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
 {
@@ -60,7 +99,66 @@ TEST(SelectMask, PicksTheTabledRegisterBits)
     }
 }
 
-TEST(EncryptBlock, KnownAnswers)
+TEST(Crc16Step, ScalarClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
+{
+    for (std::uint32_t reg = 0; reg <= 0xFFFFU; ++reg) {
+        const std::uint32_t mask = select_mask(static_cast<std::uint16_t>(reg));
+        for (std::uint32_t input = 0; input <= 0xFFU; ++input) {
+            const std::uint32_t odd = j6enc::parity((reg & j6enc::ZERO_BYTE_PARITY_BITS) ^ input);
+            const auto expected = bitwise_crc16_step(static_cast<std::uint16_t>(reg),
+                                                     static_cast<std::uint8_t>(input ^ bitwise_mask(reg)));
+            if (j6enc::next_register(reg, input, mask, odd) != expected) {
+                FAIL() << "register " << reg << " byte " << input;
+            }
+        }
+    }
+}
+
+TEST(LinearMaps, JumpsOverZeroBytesMatchTheBitwiseStepFromEveryRegister)
+{
+    constexpr unsigned LONGEST = 256;
+    static constexpr std::array<unsigned, 6> counts{8, 16, 32, 64, 128, LONGEST};
+    constexpr auto jumps = [] {
+        std::array<j6enc::Map16, 6> maps{};
+        for (std::size_t i = 0; i < maps.size(); ++i) {
+            maps[i] = j6enc::zero_bytes_jump(counts[i]);
+        }
+        return maps;
+    }();
+    for (std::uint32_t start = 0; start <= 0xFFFFU; ++start) {
+        auto reg = static_cast<std::uint16_t>(start);
+        std::size_t next = 0;
+        for (unsigned count = 1; count <= LONGEST; ++count) {
+            reg = bitwise_crc16_step(reg, bitwise_mask(reg)); // a zero byte, encrypted
+            if (count == counts[next]) {
+                ASSERT_EQ(j6enc::apply(jumps[next], static_cast<std::uint16_t>(start)), reg)
+                    << count << " bytes from register " << start;
+                ++next;
+            }
+        }
+    }
+}
+
+TEST_P(EncryptBlock, EveryLengthAtManyIndicesMatchesTheReference)
+{
+    // The block sits at an odd address between guard bytes that must stay.
+    constexpr std::size_t GUARD = 65;
+    std::mt19937 random(2024);
+    for (std::uint32_t index : {0U, 1U, 65535U, 65536U, 0xFFFFFFFFU, 0x5C71U, 0xA38EU}) {
+        for (std::size_t length = 0; length <= BLOCK_SIZE; ++length) {
+            Bytes data(GUARD + length + GUARD);
+            for (auto& byte : data) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+            Bytes expected = data;
+            reference_transform(expected.data() + GUARD, length, index, false);
+            GetParam().encrypt(data.data() + GUARD, length, index);
+            ASSERT_EQ(data, expected) << "length " << length << " index " << index;
+        }
+    }
+}
+
+TEST_P(EncryptBlock, KnownAnswers)
 {
     // Worked out by hand from the register rules: a zero byte at the start
     // of block 0 takes the mask of 0x5C71, 0xE5.
@@ -82,7 +180,7 @@ TEST(EncryptBlock, KnownAnswers)
     }
 }
 
-TEST(EncryptBlock, MatchesReferenceAndDecodesBackForRandomBlocks)
+TEST_P(EncryptBlock, MatchesReferenceAndDecodesBackForRandomBlocks)
 {
     std::mt19937 random(12345);
     for (int round = 0; round < 2000; ++round) {
@@ -105,7 +203,7 @@ TEST(EncryptBlock, MatchesReferenceAndDecodesBackForRandomBlocks)
     }
 }
 
-TEST(EncryptBlock, ChangingAByteNeverChangesAnEarlierOne)
+TEST_P(EncryptBlock, ChangingAByteNeverChangesAnEarlierOne)
 {
     const Bytes base(BLOCK_SIZE, 0x5A);
     const Bytes base_out = encrypted(base, 7);
@@ -125,11 +223,11 @@ TEST(EncryptBlock, ChangingAByteNeverChangesAnEarlierOne)
     }
 }
 
-TEST(EncryptBlock, TouchesOnlyTheGivenLength)
+TEST_P(EncryptBlock, TouchesOnlyTheGivenLength)
 {
     for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{511}}) {
         Bytes data(BLOCK_SIZE, 0x00);
-        encrypt_block(data.data(), length, 0);
+        GetParam().encrypt(data.data(), length, 0);
         EXPECT_TRUE(std::all_of(data.begin() + static_cast<std::ptrdiff_t>(length), data.end(),
                                 [](std::uint8_t b) { return b == 0; }))
             << "length " << length;
