@@ -3,9 +3,18 @@
 // Every message goes to standard output. The exit status is 0 after a
 // completed run and 1 after any failure the program detects; no path deletes
 // a file, so an output that was created stays even when the run fails.
+//
+// The exit status reports the file work alone: what happens to the console
+// never stops or changes a run. Nothing is written to standard output while
+// either file is open, and every report comes after both are closed: started
+// with descriptor 1 closed, the program may get descriptor 1 for a file, and a
+// message written then would land in that file.
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "encryptor.h"
 
@@ -38,15 +47,16 @@ void close_input(std::FILE* in)
     static_cast<void>(std::fclose(in));
 }
 
-// Opens the input for binary reading. A directory opens on Linux but is no
-// file to encrypt, so it counts as an input that cannot be opened.
-std::FILE* open_input(const char* path)
+// Opens the input for binary reading and fills `info` from the open
+// descriptor, the one look the run takes at the input. A directory opens on
+// Linux but is no file to encrypt, so it counts as an input that cannot be
+// opened.
+std::FILE* open_input(const char* path, struct stat& info)
 {
     std::FILE* in = std::fopen(path, "rb");
     if (in == nullptr) {
         return nullptr;
     }
-    struct stat info {};
     if (fstat(fileno(in), &info) != 0 || S_ISDIR(info.st_mode)) {
         close_input(in);
         return nullptr;
@@ -55,28 +65,50 @@ std::FILE* open_input(const char* path)
     return in;
 }
 
-// True when `name` already names the opened input (a hard or symbolic link):
-// creating the output would truncate the input before a byte of it is read.
-bool names_input(const char* name, std::FILE* in)
+// Opens the output `name` for binary writing without ever harming the input
+// described by `input`. The file is opened without truncation and compared
+// with the input by descriptor, so a name that is, or has just become, a link
+// to the input is refused before a byte of it changes. A new file gets the
+// input's permission bits less the umask; an existing one keeps its mode. Only
+// a regular file is truncated: a device or FIFO is written as it is.
+std::FILE* open_output(const char* name, const struct stat& input)
 {
-    struct stat input {};
+    const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, input.st_mode & 0777U);
+    if (fd < 0) {
+        return nullptr;
+    }
     struct stat output {};
-    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev
-           && input.st_ino == output.st_ino;
+    const bool usable = fstat(fd, &output) == 0 && (output.st_dev != input.st_dev || output.st_ino != input.st_ino)
+                        && (!S_ISREG(output.st_mode) || ftruncate(fd, 0) == 0);
+    std::FILE* const out = usable ? fdopen(fd, "wb") : nullptr;
+    if (out == nullptr) {
+        static_cast<void>(close(fd));
+        return nullptr;
+    }
+    use_buffer(out, output_stream_buffer);
+    return out;
 }
 
 } // namespace
 
 int run(int argc, char* argv[])
 {
+    // A pipe that nobody reads must not kill the run: writing to it then
+    // fails like any console write, and no console write is ever checked.
+    static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
     std::puts("Quorl software - J6 Encrypt");
+    // Out before any file is opened: a user watching a pipe sees it while the
+    // input is awaited, and a console redirected into the output file cannot
+    // write over the encrypted bytes later.
+    static_cast<void>(std::fflush(stdout));
     if (argc < 2) {
         std::puts("Usage: j6enc in-file");
         return 1;
     }
     const char* const in_path = argv[1];
 
-    std::FILE* const in = open_input(in_path);
+    struct stat input_info {};
+    std::FILE* const in = open_input(in_path, input_info);
     if (in == nullptr) {
         report("open", in_path, "");
         return 1;
@@ -92,13 +124,12 @@ int run(int argc, char* argv[])
         report("open", in_path, ".DAT");
         return 1;
     }
-    std::FILE* const out = names_input(out_name, in) ? nullptr : std::fopen(out_name, "wb");
+    std::FILE* const out = open_output(out_name, input_info);
     if (out == nullptr) {
         close_input(in);
         report("open", out_name, "");
         return 1;
     }
-    use_buffer(out, output_stream_buffer);
 
     bool write_failed = false;
     std::uint32_t block_index = 0;
@@ -125,6 +156,8 @@ int run(int argc, char* argv[])
     }
     close_input(in);
 
+    // A read error comes first: the output then misses bytes whatever else
+    // went wrong.
     if (read_failed) {
         report("read", in_path, "");
         return 1;

@@ -1,14 +1,20 @@
 // Runs the j6enc binary as a process in a fresh directory and checks what a
 // user sees: standard output byte for byte, an empty standard error, the exit
 // status, and which files exist afterwards with what contents.
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
 #include <set>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +30,23 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string BANNER = "Quorl software - J6 Encrypt\n";
+
+// How the program is started: the call to break (see fault_injector.cpp),
+// the umask, and what its standard output is.
+constexpr int CAPTURE = -1; // a file whose contents the run returns
+constexpr int CLOSED = -2;  // descriptor 1 closed
+struct Launch {
+    std::string fault;
+    mode_t mask = 022;
+    int out = CAPTURE;
+};
+
+// The fault "the `call`-th call of `name` fails with `error` after passing
+// `count` bytes on".
+std::string fault(const char* name, int call, int error, int count = 0)
+{
+    return std::string(name) + ":" + std::to_string(call) + ":" + std::to_string(error) + ":" + std::to_string(count);
+}
 
 struct Outcome {
     int status = -1;
@@ -81,34 +104,66 @@ protected:
 
     void TearDown() override { fs::remove_all(root_); }
 
-    // Runs j6enc with `args` in the work directory.
-    Outcome run(const std::vector<std::string>& args) const
+    // Starts j6enc with `args` in the work directory.
+    pid_t start(const std::vector<std::string>& args, const Launch& launch) const
     {
-        const fs::path out_file = root_ / "stdout";
-        const fs::path err_file = root_ / "stderr";
         std::vector<char*> argv{const_cast<char*>(J6ENC_BINARY)};
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
+        std::vector<std::string> env;
+        if (!launch.fault.empty()) {
+            env = {"LD_PRELOAD=" J6ENC_FAULT_INJECTOR, "J6ENC_FAULT=" + launch.fault,
+                   "ASAN_OPTIONS=verify_asan_link_order=0"};
+        }
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string_view variable(*entry);
+            const std::string_view name = variable.substr(0, variable.find('=') + 1);
+            if (launch.fault.empty() || (name != "LD_PRELOAD=" && name != "J6ENC_FAULT=" && name != "ASAN_OPTIONS=")) {
+                env.emplace_back(variable);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : env) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        const fs::path out_file = root_ / "stdout";
+        const fs::path err_file = root_ / "stderr";
         const pid_t pid = fork();
         if (pid == 0) {
-            const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(dir_.c_str()) != 0) {
-                _exit(127);
+            const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            umask(launch.mask);
+            signal(SIGPIPE, SIG_DFL);
+            const bool ready =
+                out >= 0 && err >= 0 && dup2(err, 2) >= 0 && chdir(dir_.c_str()) == 0
+                && (launch.out == CLOSED ? close(1) == 0 : dup2(launch.out == CAPTURE ? out : launch.out, 1) >= 0);
+            if (ready) {
+                execve(J6ENC_BINARY, argv.data(), envp.data());
             }
-            execv(J6ENC_BINARY, argv.data());
             _exit(127);
         }
+        return pid;
+    }
+
+    // Waits for the run started as `pid` to end.
+    Outcome finish(pid_t pid) const
+    {
         Outcome outcome;
         int status = 0;
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
             outcome.status = WEXITSTATUS(status);
         }
-        outcome.out = read_text(out_file);
-        outcome.err = read_text(err_file);
+        outcome.out = read_text(root_ / "stdout");
+        outcome.err = read_text(root_ / "stderr");
         return outcome;
+    }
+
+    Outcome run(const std::vector<std::string>& args, const Launch& launch = {}) const
+    {
+        return finish(start(args, launch));
     }
 
     // Names of the entries of the work directory, without descending.
@@ -123,10 +178,11 @@ protected:
 
     // Runs j6enc with `args` and expects the banner alone, exit status 0,
     // nothing on standard error, and `output` holding `input` encrypted.
-    void expect_success(const std::vector<std::string>& args, const fs::path& output, const Bytes& input) const
+    void expect_success(const std::vector<std::string>& args, const fs::path& output, const Bytes& input,
+                        const Launch& launch = {}) const
     {
         SCOPED_TRACE("argument '" + args.at(0) + "'");
-        const Outcome outcome = run(args);
+        const Outcome outcome = run(args, launch);
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.out, BANNER);
         EXPECT_EQ(outcome.err, "");
@@ -285,6 +341,11 @@ TEST_F(Program, ReportsAFailingWriteOrClose)
     const std::set<std::string> files{"small", "small.DAT", "large", "large.DAT"};
     expect_failure({"small"}, "Error: cannot write small.DAT\n", files);
     expect_failure({"large"}, "Error: cannot write large.DAT\n", files);
+    // An endless input stops at the first failed write.
+    fs::create_symlink("/dev/zero", dir_ / "zero");
+    fs::create_symlink("/dev/full", dir_ / "zero.DAT");
+    expect_failure({"zero"}, "Error: cannot write zero.DAT\n",
+                   {"small", "small.DAT", "large", "large.DAT", "zero", "zero.DAT"});
 }
 
 TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
@@ -293,6 +354,133 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
     fs::create_symlink("/proc/self/mem", dir_ / "mem");
     expect_failure({"mem"}, "Error: cannot read mem\n", {"mem", "mem.DAT"});
     EXPECT_TRUE(fs::is_regular_file(dir_ / "mem.DAT"));
+}
+
+// One call on a file fails in each run. The input is never harmed, nothing is
+// deleted, and the output holds the encryption of the bytes read, up to the
+// failing write. A read error is reported before a write error.
+TEST_F(Program, ReportsEveryFailingFileOperation)
+{
+    const Bytes data = pattern(2000);
+    write_bytes(dir_ / "in", data);
+    enum Existing { NONE, LINK_TO_INPUT, LINK_TO_FULL }; // in.DAT before the run
+    struct Case {
+        std::string fault;
+        Existing existing;
+        std::string message;
+        long output; // its length afterwards; -1: no in.DAT
+    };
+    const std::string open_in = "Error: cannot open in\n";
+    const std::string open_out = "Error: cannot open in.DAT\n";
+    const std::string read_in = "Error: cannot read in\n";
+    const std::string write_out = "Error: cannot write in.DAT\n";
+    const Case cases[] = {
+        {fault("fopen", 1, ENOENT), NONE, open_in, -1},
+        {fault("fstat", 1, EIO), NONE, open_in, -1},
+        {fault("open", 1, EACCES), NONE, open_out, -1},
+        {fault("fstat", 2, EIO), NONE, open_out, 0},
+        {fault("ftruncate", 1, EIO), NONE, open_out, 0},
+        {fault("fdopen", 1, ENOMEM), NONE, open_out, 0},
+        {fault("fread", 2, EIO), NONE, read_in, 512},
+        {fault("fread", 3, EIO, 100), NONE, read_in, 1124},
+        {fault("fwrite", 2, ENOSPC), NONE, write_out, 512},
+        {fault("fwrite", 2, ENOSPC, 100), NONE, write_out, 612},
+        {fault("fclose", 1, EIO), NONE, write_out, 2000},
+        {fault("fstat", 2, EIO), LINK_TO_INPUT, open_out, 0},
+        {fault("fread", 2, EIO, 100), LINK_TO_FULL, read_in, 0},
+    };
+    const Bytes encrypted = reference_file(data);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault + " with in.DAT " + std::to_string(c.existing));
+        fs::remove(dir_ / "in.DAT");
+        if (c.existing != NONE) {
+            fs::create_symlink(c.existing == LINK_TO_INPUT ? "in" : "/dev/full", dir_ / "in.DAT");
+        }
+        const Outcome outcome = run({"in"}, {c.fault});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, BANNER + c.message);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(read_bytes(dir_ / "in"), data);
+        EXPECT_EQ(entries(), (c.output < 0 ? std::set<std::string>{"in"} : std::set<std::string>{"in", "in.DAT"}));
+        if (c.existing == NONE && c.output >= 0) {
+            EXPECT_EQ(read_bytes(dir_ / "in.DAT"), Bytes(encrypted.begin(), encrypted.begin() + c.output));
+        }
+    }
+}
+
+// A new output gets the input's permission bits less the umask; an existing
+// one keeps its mode.
+TEST_F(Program, GivesTheOutputTheInputsPermissions)
+{
+    struct Case {
+        unsigned input;
+        mode_t mask;
+        unsigned existing; // 0: no output before the run
+        unsigned output;
+    };
+    const Case cases[] = {
+        {0600, 022, 0, 0600}, {0640, 022, 0, 0640}, {0755, 022, 0, 0755}, {0644, 077, 0, 0600}, {0600, 022, 0604, 0604},
+    };
+    const Bytes data = pattern(700);
+    write_bytes(dir_ / "in", data);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing));
+        fs::permissions(dir_ / "in", fs::perms(c.input));
+        fs::remove(dir_ / "in.DAT");
+        if (c.existing != 0) {
+            write_bytes(dir_ / "in.DAT", Bytes(3000, 0xAA));
+            fs::permissions(dir_ / "in.DAT", fs::perms(c.existing));
+        }
+        expect_success({"in"}, dir_ / "in.DAT", data, {"", c.mask});
+        EXPECT_EQ(fs::status(dir_ / "in.DAT").permissions(), fs::perms(c.output));
+    }
+}
+
+// Standard output redirected into the output file (as `j6enc in > in.DAT`),
+// a full device, a pipe whose reader has gone, or closed: the run completes.
+TEST_F(Program, TheConsoleNeverDecidesARun)
+{
+    const Bytes data = pattern(2000);
+    write_bytes(dir_ / "in", data);
+    for (const std::string target : {"in.DAT", "/dev/full", "pipe", "closed"}) {
+        SCOPED_TRACE("standard output " + target);
+        fs::remove(dir_ / "in.DAT");
+        int console[2] = {CLOSED, CLOSED};
+        if (target == "pipe") {
+            ASSERT_EQ(pipe2(console, O_CLOEXEC), 0);
+            close(console[0]);
+        } else if (target != "closed") {
+            console[1] = open((dir_ / target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        }
+        const Outcome outcome = run({"in"}, {"", 022, console[1]});
+        if (console[1] >= 0) {
+            close(console[1]);
+        }
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(read_bytes(dir_ / "in.DAT"), reference_file(data));
+    }
+}
+
+// The banner can be read while the input, a FIFO, still waits for a writer.
+TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
+{
+    ASSERT_EQ(mkfifo((dir_ / "in").c_str(), 0600), 0);
+    int console[2] = {};
+    ASSERT_EQ(pipe2(console, O_CLOEXEC), 0);
+    const pid_t pid = start({"in"}, {"", 022, console[1]});
+    close(console[1]);
+    pollfd banner_ready{console[0], POLLIN, 0};
+    EXPECT_EQ(poll(&banner_ready, 1, 10000), 1);
+    const Bytes data = pattern(700);
+    write_bytes(dir_ / "in", data);
+    const Outcome outcome = finish(pid);
+    std::string banner(BANNER.size() + 1, '\0');
+    banner.resize(static_cast<std::size_t>(std::max(read(console[0], banner.data(), banner.size()), ssize_t{0})));
+    close(console[0]);
+    EXPECT_EQ(banner, BANNER);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(read_bytes(dir_ / "in.DAT"), reference_file(data));
 }
 
 } // namespace

@@ -1,0 +1,149 @@
+// A fault injector for the tests that run the program as a process: preloaded
+// into it (LD_PRELOAD), it makes one call of one C library function fail.
+//
+// J6ENC_FAULT=NAME:CALL:ERRNO[:COUNT] picks the function NAME (fopen, open,
+// fstat, ftruncate, fdopen, fread, fwrite or fclose), the CALL-th call of it,
+// counted from 1, and the errno it fails with. A failing fread or fwrite first
+// passes COUNT bytes on (default 0) and leaves the stream's error indicator
+// set; a failing fclose closes the stream and then returns EOF. Every other
+// call goes to the next definition, the C library's or a sanitizer's.
+#undef _FORTIFY_SOURCE // its inline wrappers would clash with the definitions here
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Fault {
+    char name[16] = "";
+    long call = 0;
+    int error = 0;
+    std::size_t count = 0;
+};
+
+const Fault& fault()
+{
+    static const Fault parsed = [] {
+        Fault f;
+        const char* spec = std::getenv("J6ENC_FAULT");
+        if (spec == nullptr || std::sscanf(spec, "%15[^:]:%ld:%d:%zu", f.name, &f.call, &f.error, &f.count) < 3) {
+            f.name[0] = '\0';
+        }
+        return f;
+    }();
+    return parsed;
+}
+
+// Counts a call of `name`; true when it is the call that fails, with errno set.
+bool strikes(const char* name)
+{
+    static long calls = 0;
+    if (std::strcmp(fault().name, name) != 0 || ++calls != fault().call) {
+        return false;
+    }
+    errno = fault().error;
+    return true;
+}
+
+template <typename Function> Function next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+// Passes the fault's COUNT bytes through `transfer` (the real fread or fwrite)
+// and fails with its errno.
+template <typename Data>
+std::size_t fail_transfer(std::size_t (*transfer)(Data, std::size_t, std::size_t, std::FILE*), Data data,
+                          std::size_t size, std::size_t n, std::FILE* stream)
+{
+    const std::size_t done = transfer(data, 1, std::min(fault().count, size * n), stream);
+    stream->_flags |= _IO_ERR_SEEN; // what ferror reads in glibc
+    errno = fault().error;
+    return size == 0 ? 0 : done / size;
+}
+
+using Read = std::size_t (*)(void*, std::size_t, std::size_t, std::FILE*);
+using Write = std::size_t (*)(const void*, std::size_t, std::size_t, std::FILE*);
+
+} // namespace
+
+extern "C" {
+
+std::FILE* fopen(const char* path, const char* mode)
+{
+    static const auto real = next<std::FILE* (*)(const char*, const char*)>("fopen");
+    return strikes("fopen") ? nullptr : real(path, mode);
+}
+
+int open(const char* path, int flags, ...)
+{
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    mode_t mode = 0;
+    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
+        va_list args;
+        va_start(args, flags);
+        mode = va_arg(args, mode_t);
+        va_end(args);
+    }
+    return strikes("open") ? -1 : real(path, flags, mode);
+}
+
+int fstat(int fd, struct stat* info) noexcept
+{
+    static const auto real = next<int (*)(int, struct stat*)>("fstat");
+    return strikes("fstat") ? -1 : real(fd, info);
+}
+
+int ftruncate(int fd, off_t length) noexcept
+{
+    static const auto real = next<int (*)(int, off_t)>("ftruncate");
+    return strikes("ftruncate") ? -1 : real(fd, length);
+}
+
+std::FILE* fdopen(int fd, const char* mode) noexcept
+{
+    static const auto real = next<std::FILE* (*)(int, const char*)>("fdopen");
+    return strikes("fdopen") ? nullptr : real(fd, mode);
+}
+
+std::size_t fread(void* data, std::size_t size, std::size_t n, std::FILE* stream)
+{
+    static const auto real = next<Read>("fread");
+    return strikes("fread") ? fail_transfer(real, data, size, n, stream) : real(data, size, n, stream);
+}
+
+// What fread becomes under _FORTIFY_SOURCE where the buffer's size is known.
+std::size_t __fread_chk(void* data, std::size_t capacity, std::size_t size, std::size_t n, std::FILE* stream)
+{
+    using Checked = std::size_t (*)(void*, std::size_t, std::size_t, std::size_t, std::FILE*);
+    static const auto real = next<Checked>("__fread_chk");
+    static const auto plain = next<Read>("fread");
+    return strikes("fread") ? fail_transfer(plain, data, size, n, stream) : real(data, capacity, size, n, stream);
+}
+
+std::size_t fwrite(const void* data, std::size_t size, std::size_t n, std::FILE* stream)
+{
+    static const auto real = next<Write>("fwrite");
+    return strikes("fwrite") ? fail_transfer(real, data, size, n, stream) : real(data, size, n, stream);
+}
+
+int fclose(std::FILE* stream)
+{
+    static const auto real = next<int (*)(std::FILE*)>("fclose");
+    const bool fails = strikes("fclose");
+    const int result = real(stream);
+    if (fails) {
+        errno = fault().error;
+        return EOF;
+    }
+    return result;
+}
+
+} // extern "C"
