@@ -183,7 +183,14 @@ J6ENC_AVX512 inline __m512i load_index(const ByteIndex& index)
 // The same 8x8 bit-matrix product on every byte.
 J6ENC_AVX512 inline __m512i product(__m512i bytes, std::uint64_t operand)
 {
-    return _mm512_gf2p8affine_epi64_epi8(bytes, _mm512_set1_epi64(static_cast<long long>(operand)), 0);
+    __m512i matrices = _mm512_set1_epi64(static_cast<long long>(operand));
+#if defined(__clang__)
+    // clang 14 encodes the affine instruction with a broadcast memory operand
+    // wrongly (the processor then reads the matrix from another address), so
+    // the matrix is kept in a register.
+    __asm__("" : "+v"(matrices));
+#endif
+    return _mm512_gf2p8affine_epi64_epi8(bytes, matrices, 0);
 }
 
 J6ENC_AVX512 inline __m512i xor3(__m512i a, __m512i b, __m512i c)
