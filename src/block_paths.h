@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // The x86-64 paths need GCC-style target attributes and processor detection.
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -16,6 +17,16 @@
 #endif
 
 using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+
+struct BlockPath {
+    const char* name;
+    BlockEncryptor encrypt;
+    bool (*supported)() noexcept; // whether this processor runs it
+};
+
+// Every path built into the program, slowest first. encrypt_block runs the
+// last one that this processor supports.
+std::span<const BlockPath> block_paths() noexcept;
 
 // Any compiler, any processor: one byte after the other.
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,33 +14,31 @@
 #include "reference.h"
 #include "scalar_step.h"
 
+// Names a path in test output (found by argument-dependent lookup).
+void PrintTo(const BlockPath& path, std::ostream* out)
+{
+    *out << path.name;
+}
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Every implementation of the block transform, each tested on its own, and
-// encrypt_block as dispatched.
-struct Path {
-    const char* name;
-    BlockEncryptor encrypt;
-    bool (*supported)() noexcept;
-};
 
 bool always() noexcept
 {
     return true;
 }
 
-const Path PATHS[] = {
-    {"dispatched", encrypt_block, always},
-    {"portable", encrypt_block_portable, always},
-#if J6ENC_X86_PATHS
-    {"bmi2", encrypt_block_bmi2, bmi2_path_supported},
-    {"avx512", encrypt_block_avx512, avx512_path_supported},
-#endif
-};
+// Every implementation of the block transform, each tested on its own, and
+// encrypt_block as dispatched.
+std::vector<BlockPath> paths_under_test()
+{
+    std::vector<BlockPath> paths(block_paths().begin(), block_paths().end());
+    paths.push_back({"dispatched", encrypt_block, always});
+    return paths;
+}
 
-class EncryptBlock : public ::testing::TestWithParam<Path> {
+class EncryptBlock : public ::testing::TestWithParam<BlockPath> {
 protected:
     void SetUp() override
     {
@@ -55,8 +54,8 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, EncryptBlock, ::testing::ValuesIn(PATHS),
-                         [](const ::testing::TestParamInfo<Path>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, EncryptBlock, ::testing::ValuesIn(paths_under_test()),
+                         [](const ::testing::TestParamInfo<BlockPath>& info) { return std::string(info.param.name); });
 
 TEST(Crc16Step, ClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
 {
