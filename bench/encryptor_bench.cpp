@@ -1,11 +1,16 @@
-// Speed of the block transform. The closed-form step and encrypt_block run
-// side by side with the same code built on the bitwise eight-shift step, so
-// one report gives the ratio on the machine at hand.
+// Speed of the block transform: every path built into the program and
+// encrypt_block as dispatched, beside two loops kept for comparison, the
+// single-chain loop of release 1.0.0 and the same loop on the bitwise
+// eight-shift step. Run with --benchmark_repetitions and
+// --benchmark_enable_random_interleaving so that all of them share the
+// machine's ups and downs, and compare medians.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "block_paths.h"
 #include "encryptor.h"
 #include "reference.h"
 
@@ -22,8 +27,20 @@ std::vector<std::uint8_t> sample_block()
     return block;
 }
 
-// The same per-byte loop as encrypt_block, on the bitwise step.
-void encrypt_block_bitwise(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index)
+// encrypt_block as release 1.0.0 had it: one chain of closed-form steps.
+void encrypt_block_1_0(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
+{
+    std::uint32_t reg = (block_index & 0xFFFFU) ^ SEED_KEY;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t input = buffer[i];
+        const std::uint32_t mask = select_mask(static_cast<std::uint16_t>(reg));
+        buffer[i] = static_cast<std::uint8_t>(input ^ mask);
+        reg = crc16_step_high(reg, ((reg >> 8U) ^ input) ^ mask);
+    }
+}
+
+// The same loop on the bitwise eight-shift step.
+void encrypt_block_bitwise(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     auto reg = static_cast<std::uint16_t>((block_index & 0xFFFFU) ^ SEED_KEY);
     for (std::size_t i = 0; i < length; ++i) {
@@ -33,19 +50,19 @@ void encrypt_block_bitwise(std::uint8_t* buffer, std::size_t length, std::uint32
     }
 }
 
-template <void (*Encrypt)(std::uint8_t*, std::size_t, std::uint32_t)> void BM_Block(benchmark::State& state)
+void BM_Block(benchmark::State& state, BlockEncryptor encrypt)
 {
     std::vector<std::uint8_t> block = sample_block();
     std::uint32_t index = 0;
     for (auto _ : state) {
-        Encrypt(block.data(), block.size(), index++);
+        encrypt(block.data(), block.size(), index++);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(BLOCK_SIZE));
 }
 
-// A chain of dependent steps over a block's bytes: latency, as in encrypt_block.
+// A chain of dependent steps over a block's bytes: latency, as in a loop.
 template <std::uint16_t (*Step)(std::uint16_t, std::uint8_t)> void BM_StepChain(benchmark::State& state)
 {
     const std::vector<std::uint8_t> block = sample_block();
@@ -59,11 +76,26 @@ template <std::uint16_t (*Step)(std::uint16_t, std::uint8_t)> void BM_StepChain(
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(BLOCK_SIZE));
 }
 
-BENCHMARK(BM_Block<encrypt_block>)->Name("encrypt_block/closed_form");
-BENCHMARK(BM_Block<encrypt_block_bitwise>)->Name("encrypt_block/bitwise_step");
 BENCHMARK(BM_StepChain<crc16_step>)->Name("crc16_step/closed_form");
 BENCHMARK(BM_StepChain<bitwise_crc16_step>)->Name("crc16_step/bitwise");
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::RegisterBenchmark("encrypt_block/bitwise_step", BM_Block, encrypt_block_bitwise);
+    benchmark::RegisterBenchmark("encrypt_block/release_1.0", BM_Block, encrypt_block_1_0);
+    for (const BlockPath& path : block_paths()) {
+        if (path.supported()) {
+            benchmark::RegisterBenchmark((std::string("encrypt_block/") + path.name).c_str(), BM_Block, path.encrypt);
+        }
+    }
+    benchmark::RegisterBenchmark("encrypt_block/dispatched", BM_Block, encrypt_block);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
