@@ -1,25 +1,29 @@
 #!/usr/bin/env bash
-# Whole-file speed and memory of j6enc, measured side by side in one run:
-#   - j6enc on a file already in the page cache (its output removed first),
-#   - copying the file (cat FILE > /dev/null, and cat FILE > COPY),
-#   - the block transform alone for the same number of bytes, from the
-#     encrypt_block figure of j6enc_bench,
-#   - peak resident memory of j6enc on a 1 MiB and on the full-size file.
-# Each time is the best of several interleaved rounds, so that load from
-# elsewhere on the machine affects every figure alike.
+# Whole-file speed and memory of j6enc, measured side by side in one run.
+# Every round times, one after the other on the same file in the page cache:
+#   - j6enc FILE,
+#   - cat FILE > COPY (reading and writing the file, nothing else),
+#   - openssl enc -aes-128-ctr on the same file (a stream cipher for scale),
+# each with its old output removed (and written back) first. A round's ratios
+# compare runs taken moments apart, so load from elsewhere on the machine
+# moves both sides of a ratio alike; the medians over the rounds are quoted.
+# Also reported: encrypt_block alone for the same bytes (from j6enc_bench) and
+# the peak resident memory of j6enc for a 1 MiB and a full-size input.
 #
-# Usage: bench/whole_file.sh [SIZE_MIB [ROUNDS]]   (defaults: 256 and 5)
-# Needs the release build (cmake --workflow --preset release) and /usr/bin/time.
+# Usage: bench/whole_file.sh [SIZE_MIB [ROUNDS]]   (defaults: 256 and 9)
+# Needs the release build (cmake --workflow --preset release), openssl and
+# /usr/bin/time.
 set -euo pipefail
 
 size_mib=${1:-256}
-rounds=${2:-5}
+rounds=${2:-9}
 root=$(cd "$(dirname "$0")/.." && pwd)
 j6enc=$root/build/release/j6enc
 bench=$root/build/release/bench/j6enc_bench
 for tool in "$j6enc" "$bench" /usr/bin/time; do
     [[ -x $tool ]] || { echo "missing $tool: build with 'cmake --workflow --preset release'" >&2; exit 1; }
 done
+command -v openssl > /dev/null || { echo "missing openssl" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/j6enc-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -29,33 +33,35 @@ head -c $((1024 * 1024)) /dev/urandom > "$work/small.bin"
 cat "$work/in.bin" "$work/small.bin" > /dev/null
 
 now() { date +%s%N; }
-# Prints the nanoseconds that "$@" takes.
-elapsed() {
-    local start
+# Prints the nanoseconds that "$@" takes, after removing the output file $1.
+timed() {
+    local output=$1 start
+    shift
+    rm -f "$output"
+    sync
     start=$(now)
     "$@" > /dev/null
     echo $(($(now) - start))
 }
-min() { if (($1 < $2)); then echo "$1"; else echo "$2"; fi; }
-encrypt() { rm -f "$work/in.bin.DAT"; sync; elapsed "$j6enc" "$work/in.bin"; }
-read_only() { elapsed sh -c 'cat "$1" > /dev/null' sh "$work/in.bin"; }
-copy() { rm -f "$work/copy"; sync; elapsed sh -c 'cat "$1" > "$2"' sh "$work/in.bin" "$work/copy"; }
-# Nanoseconds that encrypt_block needs for $bytes, from its bytes per second.
-transform() {
-    local rate
-    rate=$("$bench" --benchmark_filter='^encrypt_block/closed_form$' --benchmark_format=json 2> /dev/null \
-        | sed -n 's/.*"bytes_per_second": *\([0-9.e+]*\).*/\1/p')
-    awk -v b="$bytes" -v r="$rate" 'BEGIN { printf "%d\n", b / r * 1e9 }'
+encrypt() { timed "$work/in.bin.DAT" "$j6enc" "$work/in.bin"; }
+copy() { timed "$work/copy" sh -c 'cat "$1" > "$2"' sh "$work/in.bin" "$work/copy"; }
+aes() {
+    timed "$work/aes" openssl enc -aes-128-ctr -K 000102030405060708090a0b0c0d0e0f \
+        -iv 0f0e0d0c0b0a09080706050403020100 -in "$work/in.bin" -out "$work/aes"
 }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-best_encrypt=999999999999 best_read=999999999999 best_copy=999999999999 best_transform=999999999999
+: > "$work/times"
 for ((round = 1; round <= rounds; round++)); do
-    t=$(encrypt); best_encrypt=$(min "$best_encrypt" "$t")
-    t=$(read_only); best_read=$(min "$best_read" "$t")
-    t=$(copy); best_copy=$(min "$best_copy" "$t")
-    t=$(transform); best_transform=$(min "$best_transform" "$t")
+    echo "$(encrypt) $(copy) $(aes)" >> "$work/times"
 done
-rm -f "$work/copy"
+rm -f "$work/copy" "$work/aes" "$work/in.bin.DAT"
+
+# encrypt_block alone: the dispatched path's bytes per second, as a time for
+# the file's bytes.
+rate=$("$bench" --benchmark_filter='^encrypt_block/dispatched$' --benchmark_format=json 2> /dev/null \
+    | sed -n 's/.*"bytes_per_second": *\([0-9.e+]*\).*/\1/p')
+transform=$(awk -v b="$bytes" -v r="$rate" 'BEGIN { printf "%d\n", b / r * 1e9 }')
 
 # Largest peak resident set of three runs. Address-space randomisation moves
 # the peak by a few hundred KiB from run to run, so it is switched off here
@@ -73,13 +79,16 @@ peak() {
 peak_small=$(peak "$work/small.bin")
 peak_large=$(peak "$work/in.bin")
 
-awk -v mib="$size_mib" -v rounds="$rounds" -v e="$best_encrypt" -v r="$best_read" -v c="$best_copy" \
-    -v t="$best_transform" -v ps="$peak_small" -v pl="$peak_large" 'BEGIN {
-    printf "file: %d MiB in the page cache; best of %d rounds\n", mib, rounds
-    printf "%-34s %8.3f s  %6.1f MiB/s\n", "j6enc FILE", e / 1e9, mib / (e / 1e9)
-    printf "%-34s %8.3f s  %6.1f MiB/s\n", "encrypt_block alone (j6enc_bench)", t / 1e9, mib / (t / 1e9)
-    printf "%-34s %8.3f s\n", "cat FILE > /dev/null", r / 1e9
-    printf "%-34s %8.3f s\n", "cat FILE > COPY", c / 1e9
-    printf "j6enc / transform alone: %.3f\n", e / t
+column() { awk -v c="$1" '{ print $c }' "$work/times" | median; }
+ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$work/times" | median; }
+awk -v mib="$size_mib" -v rounds="$rounds" -v e="$(column 1)" -v c="$(column 2)" -v a="$(column 3)" \
+    -v t="$transform" -v rc="$(ratio 1 2)" -v ra="$(ratio 1 3)" -v ps="$peak_small" -v pl="$peak_large" 'BEGIN {
+    printf "file: %d MiB in the page cache; medians of %d rounds\n", mib, rounds
+    printf "%-38s %8.3f s  %7.1f MiB/s\n", "j6enc FILE", e / 1e9, mib / (e / 1e9)
+    printf "%-38s %8.3f s\n", "cat FILE > COPY", c / 1e9
+    printf "%-38s %8.3f s\n", "openssl enc -aes-128-ctr", a / 1e9
+    printf "%-38s %8.3f s  %7.1f MiB/s\n", "encrypt_block alone (j6enc_bench)", t / 1e9, mib / (t / 1e9)
+    printf "j6enc / cat FILE > COPY, median of paired rounds:  %.2f\n", rc
+    printf "j6enc / openssl aes-128-ctr, median of paired rounds: %.2f\n", ra
     printf "peak resident memory: 1 MiB input %d KiB, %d MiB input %d KiB (difference %d KiB)\n", ps, mib, pl, pl - ps
 }'
