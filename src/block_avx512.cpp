@@ -46,6 +46,7 @@ using j6enc::power;
 
 constexpr unsigned LANES = 64;
 constexpr unsigned LANE_BYTES = 8;
+constexpr std::size_t VECTOR_BYTES = 64;
 constexpr Map16 STEP = j6enc::zero_byte_step();
 
 // A linear map of bytes as the affine instruction's 8x8 matrix operand: the
@@ -221,13 +222,13 @@ J6ENC_AVX512 inline void transpose_words(__m512i v[8])
 }
 
 // The bytes of vector m (block bytes 64m to 64m+63) that lie in the block.
-J6ENC_AVX512 inline __mmask64 bytes_in_block(std::size_t length, unsigned m)
+J6ENC_AVX512 inline __mmask64 bytes_in_block(std::size_t length, std::size_t m)
 {
-    if (length <= 64U * m) {
+    if (length <= VECTOR_BYTES * m) {
         return 0;
     }
-    const std::size_t rest = length - 64U * m;
-    return rest >= 64 ? ~__mmask64{0} : _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(rest));
+    const std::size_t rest = length - VECTOR_BYTES * m;
+    return rest >= VECTOR_BYTES ? ~__mmask64{0} : _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(rest));
 }
 
 } // namespace
@@ -248,8 +249,8 @@ J6ENC_AVX512 void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length,
     // bytes[k], byte l: byte k of lane l.
     const __m512i byte_transpose = load_index(BYTE_TRANSPOSE);
     __m512i bytes[LANE_BYTES];
-    for (unsigned m = 0; m < LANE_BYTES; ++m) {
-        const __m512i loaded = _mm512_maskz_loadu_epi8(bytes_in_block(length, m), buffer + 64U * m);
+    for (std::size_t m = 0; m < LANE_BYTES; ++m) {
+        const __m512i loaded = _mm512_maskz_loadu_epi8(bytes_in_block(length, m), buffer + VECTOR_BYTES * m);
         bytes[m] = _mm512_permutexvar_epi8(byte_transpose, loaded);
     }
     transpose_words(bytes);
@@ -292,8 +293,8 @@ J6ENC_AVX512 void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length,
     }
 
     transpose_words(encrypted);
-    for (unsigned m = 0; m < LANE_BYTES; ++m) {
-        _mm512_mask_storeu_epi8(buffer + 64U * m, bytes_in_block(length, m),
+    for (std::size_t m = 0; m < LANE_BYTES; ++m) {
+        _mm512_mask_storeu_epi8(buffer + VECTOR_BYTES * m, bytes_in_block(length, m),
                                 _mm512_permutexvar_epi8(byte_transpose, encrypted[m]));
     }
 }
