@@ -22,13 +22,20 @@ bool bmi2_path_supported() noexcept
 J6ENC_BMI2 void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     constexpr std::uint32_t MASK_SOURCE_BITS = j6enc::mask_source_bits();
-    std::uint32_t reg = (block_index & 0xFFFFU) ^ SEED_KEY;
+    // q keeps stale bits above bit 15: the low byte moves up unmasked, and
+    // what it leaves above bit 15 is shifted out of the word two bytes later.
+    // Neither the bit-extract nor the byte taken from bits 8 to 15 sees them.
+    std::uint32_t q = (block_index & 0xFFFFU) ^ SEED_KEY;
+    std::uint32_t owed = 0; // bit 0: a parity term is owed
     for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t input = buffer[i];
-        const std::uint32_t mask = _pext_u32(reg, MASK_SOURCE_BITS);
-        buffer[i] = static_cast<std::uint8_t>(input ^ mask);
-        const std::uint32_t odd = _mm_popcnt_u32((reg & j6enc::ZERO_BYTE_PARITY_BITS) ^ input) & 1U;
-        reg = j6enc::next_register(reg, input, mask, odd);
+        const std::uint32_t mask = _pext_u32(q, MASK_SOURCE_BITS);
+        const std::uint32_t byte = buffer[i] ^ ((owed & 1U) * j6enc::LATE_MASK);
+        buffer[i] = static_cast<std::uint8_t>(byte ^ mask);
+        // The chain: bit-extract, one XOR, two shifts, two XORs. The pin has
+        // (high ^ byte) ready before the mask, so only one XOR waits for it.
+        const std::uint32_t h = j6enc::pinned(((q >> 8U) & 0xFFU) ^ byte) ^ mask;
+        owed ^= static_cast<std::uint32_t>(_mm_popcnt_u32(h));
+        q = j6enc::pinned(q << 8U) ^ ((h << 1U) ^ (h << 2U));
     }
 }
 

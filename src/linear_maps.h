@@ -7,7 +7,7 @@
 //   r' = crc16_step(r, c) = A(r) ^ N(b),  where A(r) = crc16_step(r, S(r)),
 //                                               N(b) = crc16_step(0, b),
 // and S is select_mask. Only A is on the chain from one byte to the next;
-// N(b) and the byte's own parity can be formed ahead. Every map here is
+// N(b) can be formed ahead. Every map here is
 // derived at compile time from select_mask and crc16_step themselves, so the
 // fast paths carry no hand-typed constants.
 #ifndef J6ENC_LINEAR_MAPS_H
@@ -96,17 +96,42 @@ constexpr std::uint16_t mask_source_bits() noexcept
     return bits;
 }
 
-// The register bits whose parity is the parity of (reg >> 8) ^ select_mask(reg),
-// the high byte of the step's W when the byte read is 0.
-constexpr std::uint16_t zero_byte_parity_bits() noexcept
+// What an odd high byte h of the step's W adds to the next register besides
+// (h << 1) ^ (h << 2): crc16_step(0, h) is those two shifted copies, plus this
+// when h has an odd number of bits set (checked below for every h).
+constexpr std::uint16_t parity_feed() noexcept
+{
+    return static_cast<std::uint16_t>(byte_feed(1) ^ (1U << 1U) ^ (1U << 2U));
+}
+
+constexpr bool parity_feed_completes_the_step() noexcept
+{
+    for (unsigned h = 0; h < 256; ++h) {
+        unsigned odd = h;
+        odd ^= odd >> 4U;
+        odd ^= odd >> 2U;
+        odd ^= odd >> 1U;
+        const unsigned closed = (h << 1U) ^ (h << 2U) ^ ((odd & 1U) != 0 ? parity_feed() : 0U);
+        if (byte_feed(static_cast<std::uint8_t>(h)) != closed) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(parity_feed_completes_the_step());
+
+// A zero byte leaves the parity term as it is. So a step's parity term can be
+// added one byte late: carried as q with the term owed, the register is
+// q ^ parity_feed(), its mask byte select_mask(q) ^ select_mask(parity_feed()),
+// and stepping q alone leaves exactly the owed term to add again.
+static_assert(crc16_step(parity_feed(), 0) == parity_feed());
+
+// The register bits that select_mask moves down by `shift` places.
+constexpr std::uint16_t mask_bits_moved_down(unsigned shift) noexcept
 {
     std::uint16_t bits = 0;
-    for (unsigned i = 0; i < 16; ++i) {
-        unsigned high = (bit16(i) >> 8U) ^ select_mask(bit16(i));
-        high ^= high >> 4U;
-        high ^= high >> 2U;
-        high ^= high >> 1U;
-        if ((high & 1U) != 0) {
+    for (unsigned i = shift; i < 16; ++i) {
+        if (select_mask(bit16(i)) == (1U << (i - shift))) {
             bits |= bit16(i);
         }
     }

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <random>
 #include <string>
@@ -12,7 +13,6 @@
 #include "encryptor.h"
 #include "linear_maps.h"
 #include "reference.h"
-#include "scalar_step.h"
 
 // Names a path in test output (found by argument-dependent lookup).
 void PrintTo(const BlockPath& path, std::ostream* out)
@@ -98,16 +98,38 @@ TEST(SelectMask, PicksTheTabledRegisterBits)
     }
 }
 
-TEST(Crc16Step, ScalarClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
+// The one-byte-at-a-time paths' mask byte and register step for every
+// register and byte: block index k starts from register k ^ SEED_KEY, and the
+// three zero bytes after the first one show, through their mask bytes, the
+// whole register that the first byte left.
+TEST(ScalarPaths, EveryRegisterAndByteMatchTheBitwiseReference)
 {
-    for (std::uint32_t reg = 0; reg <= 0xFFFFU; ++reg) {
-        const std::uint32_t mask = select_mask(static_cast<std::uint16_t>(reg));
-        for (std::uint32_t input = 0; input <= 0xFFU; ++input) {
-            const std::uint32_t odd = j6enc::parity((reg & j6enc::ZERO_BYTE_PARITY_BITS) ^ input);
-            const auto expected = bitwise_crc16_step(static_cast<std::uint16_t>(reg),
-                                                     static_cast<std::uint8_t>(input ^ bitwise_mask(reg)));
-            if (j6enc::next_register(reg, input, mask, odd) != expected) {
-                FAIL() << "register " << reg << " byte " << input;
+    // Three mask bytes in a row determine the register they start from.
+    std::vector<bool> seen(std::size_t{1} << 24U);
+    for (std::uint32_t start = 0; start <= 0xFFFFU; ++start) {
+        std::array<std::uint8_t, 3> masks{};
+        reference_transform(masks.data(), masks.size(), start ^ SEED_KEY, false);
+        const std::size_t key = masks[0] | (masks[1] << 8U) | (masks[2] << 16U);
+        ASSERT_FALSE(seen[key]) << "register " << start;
+        seen[key] = true;
+    }
+
+    std::vector<BlockEncryptor> scalar_paths{encrypt_block_portable};
+#if J6ENC_X86_PATHS
+    if (bmi2_path_supported()) {
+        scalar_paths.push_back(encrypt_block_bmi2);
+    }
+#endif
+    for (std::uint32_t index = 0; index <= 0xFFFFU; ++index) {
+        for (std::uint32_t first = 0; first <= 0xFFU; ++first) {
+            std::uint8_t expected[4] = {static_cast<std::uint8_t>(first), 0, 0, 0};
+            reference_transform(expected, sizeof expected, index, false);
+            for (BlockEncryptor encrypt : scalar_paths) {
+                std::uint8_t block[4] = {static_cast<std::uint8_t>(first), 0, 0, 0};
+                encrypt(block, sizeof block, index);
+                if (std::memcmp(block, expected, sizeof block) != 0) {
+                    FAIL() << "register " << (index ^ SEED_KEY) << " byte " << first;
+                }
             }
         }
     }
@@ -154,6 +176,25 @@ TEST_P(EncryptBlock, EveryLengthAtManyIndicesMatchesTheReference)
             GetParam().encrypt(data.data() + GUARD, length, index);
             ASSERT_EQ(data, expected) << "length " << length << " index " << index;
         }
+    }
+}
+
+// Every path, like the transform itself, is linear in the start register and
+// the block's bits together; agreeing on each of them alone, a path agrees
+// with the reference on every register and block.
+TEST_P(EncryptBlock, EachBitOfTheRegisterAndTheBlockAloneMatchesTheReference)
+{
+    for (std::size_t bit = 0; bit < 16 + 8 * BLOCK_SIZE; ++bit) {
+        Bytes data(BLOCK_SIZE, 0);
+        std::uint32_t index = SEED_KEY; // register 0
+        if (bit < 16) {
+            index ^= 1U << bit;
+        } else {
+            data[(bit - 16) / 8] = static_cast<std::uint8_t>(1U << ((bit - 16) % 8));
+        }
+        Bytes expected = data;
+        reference_transform(expected.data(), expected.size(), index, false);
+        ASSERT_EQ(encrypted(data, index), expected) << "bit " << bit;
     }
 }
 
