@@ -21,9 +21,10 @@
 namespace {
 
 // Stream buffers, larger than the default so that reading and writing a large
-// file takes few system calls. Static: the memory is the same for every file
-// and nothing is allocated.
-constexpr std::size_t STREAM_BUFFER_SIZE = std::size_t{64} * 1024;
+// file takes few system calls: the kernel's cost per write falls with its
+// size, and past a few hundred KiB hardly at all. Static: the memory is the
+// same for every file and nothing is allocated.
+constexpr std::size_t STREAM_BUFFER_SIZE = std::size_t{256} * 1024;
 char input_stream_buffer[STREAM_BUFFER_SIZE];
 char output_stream_buffer[STREAM_BUFFER_SIZE];
 
@@ -70,7 +71,11 @@ std::FILE* open_input(const char* path, struct stat& info)
 // with the input by descriptor, so a name that is, or has just become, a link
 // to the input is refused before a byte of it changes. A new file gets the
 // input's permission bits less the umask; an existing one keeps its mode. Only
-// a regular file is truncated: a device or FIFO is written as it is.
+// a regular file with bytes in it is truncated: a device or FIFO is written as
+// it is, and an empty file, new ones among them, needs nothing. (Truncating an
+// empty file would also make ext4 write the whole new output to disk when it
+// is closed, its guard for files rewritten in place: a 256 MiB run took half
+// as long again.)
 std::FILE* open_output(const char* name, const struct stat& input)
 {
     const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, input.st_mode & 0777U);
@@ -79,7 +84,7 @@ std::FILE* open_output(const char* name, const struct stat& input)
     }
     struct stat output {};
     const bool usable = fstat(fd, &output) == 0 && (output.st_dev != input.st_dev || output.st_ino != input.st_ino)
-                        && (!S_ISREG(output.st_mode) || ftruncate(fd, 0) == 0);
+                        && (!S_ISREG(output.st_mode) || output.st_size == 0 || ftruncate(fd, 0) == 0);
     std::FILE* const out = usable ? fdopen(fd, "wb") : nullptr;
     if (out == nullptr) {
         static_cast<void>(close(fd));

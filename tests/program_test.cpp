@@ -363,7 +363,8 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
 {
     const Bytes data = pattern(2000);
     write_bytes(dir_ / "in", data);
-    enum Existing { NONE, LINK_TO_INPUT, LINK_TO_FULL }; // in.DAT before the run
+    enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL }; // in.DAT before the run
+    const Bytes old_output(3000, 0xAA);
     struct Case {
         std::string fault;
         Existing existing;
@@ -379,7 +380,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         {fault("fstat", 1, EIO), NONE, open_in, -1},
         {fault("open", 1, EACCES), NONE, open_out, -1},
         {fault("fstat", 2, EIO), NONE, open_out, 0},
-        {fault("ftruncate", 1, EIO), NONE, open_out, 0},
+        {fault("ftruncate", 1, EIO), OLD_OUTPUT, open_out, 3000},
         {fault("fdopen", 1, ENOMEM), NONE, open_out, 0},
         {fault("fread", 2, EIO), NONE, read_in, 512},
         {fault("fread", 3, EIO, 100), NONE, read_in, 1124},
@@ -393,7 +394,9 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault + " with in.DAT " + std::to_string(c.existing));
         fs::remove(dir_ / "in.DAT");
-        if (c.existing != NONE) {
+        if (c.existing == OLD_OUTPUT) {
+            write_bytes(dir_ / "in.DAT", old_output);
+        } else if (c.existing != NONE) {
             fs::create_symlink(c.existing == LINK_TO_INPUT ? "in" : "/dev/full", dir_ / "in.DAT");
         }
         const Outcome outcome = run({"in"}, {c.fault});
@@ -404,6 +407,9 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         EXPECT_EQ(entries(), (c.output < 0 ? std::set<std::string>{"in"} : std::set<std::string>{"in", "in.DAT"}));
         if (c.existing == NONE && c.output >= 0) {
             EXPECT_EQ(read_bytes(dir_ / "in.DAT"), Bytes(encrypted.begin(), encrypted.begin() + c.output));
+        }
+        if (c.existing == OLD_OUTPUT) {
+            EXPECT_EQ(read_bytes(dir_ / "in.DAT"), old_output);
         }
     }
 }
