@@ -120,10 +120,8 @@ constexpr bool parity_feed_completes_the_step() noexcept
 }
 static_assert(parity_feed_completes_the_step());
 
-// A zero byte leaves the parity term as it is. So a step's parity term can be
-// added one byte late: carried as q with the term owed, the register is
-// q ^ parity_feed(), its mask byte select_mask(q) ^ select_mask(parity_feed()),
-// and stepping q alone leaves exactly the owed term to add again.
+// A zero byte leaves the parity term as it is, which lets the scalar paths add
+// a step's parity term one byte late (scalar_step.h).
 static_assert(crc16_step(parity_feed(), 0) == parity_feed());
 
 // The register bits that select_mask moves down by `shift` places.

@@ -3,12 +3,12 @@
 // With h the high byte of the step's W, (reg >> 8) ^ encrypted byte,
 //   crc16_step(reg, c) = ((reg & 0xFF) << 8) ^ (h << 1) ^ (h << 2)
 //                        ^ (h has odd parity ? parity_feed() : 0).
-// The paths carry the register as q with the parity term owed (late_by_one):
-// the register is q ^ parity_feed() while a term is owed. One byte later the
-// owed term shows as LATE_MASK in that byte's mask; stepping q alone leaves
-// it owed still (a zero byte keeps the term as it is), and the step's own
-// parity term is owed in turn. The parity thus never waits on the register's
-// chain: it is applied to the following byte, which is read ahead.
+// The paths carry the register as q, with the parity term of the last step
+// possibly owed: the register is q ^ parity_feed() while a term is owed. The
+// owed term adds LATE_MASK to the next mask byte; and since a zero byte leaves
+// the term as it is, stepping q alone keeps it owed, while the new step's own
+// parity term toggles whether one is owed. So the parity never waits on the
+// register's chain: it acts on the next byte, which is read ahead.
 #ifndef J6ENC_SCALAR_STEP_H
 #define J6ENC_SCALAR_STEP_H
 
