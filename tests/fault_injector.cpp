@@ -32,8 +32,8 @@ const Fault& fault()
 {
     static const Fault parsed = [] {
         Fault f;
-        const char* spec = std::getenv("J6ENC_FAULT");
-        if (spec == nullptr || std::sscanf(spec, "%15[^:]:%ld:%d:%zu", f.name, &f.call, &f.error, &f.count) < 3) {
+        const char* setting = std::getenv("J6ENC_FAULT");
+        if (setting == nullptr || std::sscanf(setting, "%15[^:]:%ld:%d:%zu", f.name, &f.call, &f.error, &f.count) < 3) {
             f.name[0] = '\0';
         }
         return f;
