@@ -86,7 +86,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("encrypt_block/bitwise_step", BM_Block, encrypt_block_bitwise);
     benchmark::RegisterBenchmark("encrypt_block/release_1.0", BM_Block, encrypt_block_1_0);
     for (const BlockPath& path : block_paths()) {
-        if (path.supported()) {
+        if (path_supported(path)) {
             benchmark::RegisterBenchmark((std::string("encrypt_block/") + path.name).c_str(), BM_Block, path.encrypt);
         }
     }

@@ -233,14 +233,6 @@ J6ENC_AVX512 inline __mmask64 bytes_in_block(std::size_t length, std::size_t m)
 
 } // namespace
 
-bool avx512_path_supported() noexcept
-{
-    // The compiler's detection also checks that the operating system saves
-    // the AVX-512 registers.
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
-           && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("gfni") && __builtin_cpu_supports("bmi2");
-}
-
 J6ENC_AVX512 void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     if (length == 0) {

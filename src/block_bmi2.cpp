@@ -14,11 +14,6 @@
 
 #define J6ENC_BMI2 __attribute__((target("bmi2,popcnt")))
 
-bool bmi2_path_supported() noexcept
-{
-    return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-}
-
 J6ENC_BMI2 void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     constexpr std::uint32_t MASK_SOURCE_BITS = j6enc::mask_source_bits();

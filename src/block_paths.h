@@ -21,12 +21,17 @@ using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::u
 struct BlockPath {
     const char* name;
     BlockEncryptor encrypt;
-    bool (*supported)() noexcept; // whether this processor runs it
+    // The instruction-set extensions it needs beyond its architecture's
+    // baseline, named as in cpu_has and separated by spaces; "" for none.
+    const char* features;
 };
 
 // Every path built into the program, slowest first. encrypt_block runs the
 // last one that this processor supports.
 std::span<const BlockPath> block_paths() noexcept;
+
+// Whether this processor runs `path`.
+bool path_supported(const BlockPath& path) noexcept;
 
 // Any compiler, any processor: one byte after the other.
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
@@ -34,12 +39,10 @@ void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint3
 #if J6ENC_X86_PATHS
 // x86-64 with BMI2 and POPCNT: one byte after the other, the mask byte taken
 // with a single bit-extract.
-bool bmi2_path_supported() noexcept;
 void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 
 // x86-64 with GFNI, AVX-512 (F, BW, VBMI) and BMI2: the whole block at once,
 // as bit-matrix products over 64-byte vectors.
-bool avx512_path_supported() noexcept;
 void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 #endif
 

@@ -1,19 +1,15 @@
 #include "encryptor.h"
 
 #include "block_paths.h"
+#include "cpu_features.h"
 
 namespace {
 
-bool always() noexcept
-{
-    return true;
-}
-
 constexpr BlockPath PATHS[] = {
-    {"portable", encrypt_block_portable, always},
+    {"portable", encrypt_block_portable, ""},
 #if J6ENC_X86_PATHS
-    {"bmi2", encrypt_block_bmi2, bmi2_path_supported},
-    {"avx512", encrypt_block_avx512, avx512_path_supported},
+    {"bmi2", encrypt_block_bmi2, "bmi2 popcnt"},
+    {"avx512", encrypt_block_avx512, "gfni avx512f avx512bw avx512vbmi bmi2"},
 #endif
 };
 
@@ -21,7 +17,7 @@ BlockEncryptor fastest_path() noexcept
 {
     BlockEncryptor fastest = encrypt_block_portable;
     for (const BlockPath& path : PATHS) {
-        if (path.supported()) {
+        if (path_supported(path)) {
             fastest = path.encrypt;
         }
     }
@@ -35,6 +31,11 @@ BlockEncryptor fastest_path() noexcept
 std::span<const BlockPath> block_paths() noexcept
 {
     return PATHS;
+}
+
+bool path_supported(const BlockPath& path) noexcept
+{
+    return cpu_has_all(path.features);
 }
 
 void encrypt_block(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
