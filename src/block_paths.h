@@ -15,6 +15,12 @@
 #else
 #define J6ENC_X86_PATHS 0
 #endif
+// NEON is part of every aarch64 processor.
+#if defined(__aarch64__)
+#define J6ENC_NEON_PATHS 1
+#else
+#define J6ENC_NEON_PATHS 0
+#endif
 
 using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 
@@ -24,6 +30,10 @@ struct BlockPath {
     // The instruction-set extensions it needs beyond its architecture's
     // baseline, named as in cpu_has and separated by spaces; "" for none.
     const char* features;
+    // Whether it carries the register from one byte to the next, as the
+    // transform is written: a path that the tests can check for every
+    // register and byte with blocks of four bytes.
+    bool bytewise;
 };
 
 // Every path built into the program, slowest first. encrypt_block runs the
@@ -37,13 +47,19 @@ bool path_supported(const BlockPath& path) noexcept;
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 
 #if J6ENC_X86_PATHS
-// x86-64 with BMI2 and POPCNT: one byte after the other, the mask byte taken
-// with a single bit-extract.
+// BMI2 and POPCNT: one byte after the other, the mask byte taken with a single
+// bit-extract.
 void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+// The lane method (lane_method.h) with each instruction set's vector
+// operations: table lookups on AVX2, affine instructions with GFNI.
+void encrypt_block_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_block_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_block_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+#endif
 
-// x86-64 with GFNI, AVX-512 (F, BW, VBMI) and BMI2: the whole block at once,
-// as bit-matrix products over 64-byte vectors.
-void encrypt_block_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+#if J6ENC_NEON_PATHS
+// The lane method with NEON table lookups.
+void encrypt_block_neon(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 #endif
 
 #endif

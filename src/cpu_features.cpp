@@ -8,24 +8,24 @@ namespace {
 bool x86_has(std::string_view feature) noexcept
 {
     if (feature == "popcnt") {
-        return __builtin_cpu_supports("popcnt") != 0;
+        return __builtin_cpu_supports("popcnt");
     }
     if (feature == "bmi2") {
-        return __builtin_cpu_supports("bmi2") != 0;
+        return __builtin_cpu_supports("bmi2");
     }
     if (feature == "avx2") {
-        return __builtin_cpu_supports("avx2") != 0;
+        return __builtin_cpu_supports("avx2");
     }
     if (feature == "gfni") {
-        return __builtin_cpu_supports("gfni") != 0;
+        return __builtin_cpu_supports("gfni");
     }
     if (feature == "avx512f") {
-        return __builtin_cpu_supports("avx512f") != 0;
+        return __builtin_cpu_supports("avx512f");
     }
     if (feature == "avx512bw") {
-        return __builtin_cpu_supports("avx512bw") != 0;
+        return __builtin_cpu_supports("avx512bw");
     }
-    return feature == "avx512vbmi" && __builtin_cpu_supports("avx512vbmi") != 0;
+    return feature == "avx512vbmi" && __builtin_cpu_supports("avx512vbmi");
 }
 #endif
 

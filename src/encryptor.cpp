@@ -1,27 +1,30 @@
 #include "encryptor.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "block_paths.h"
 #include "cpu_features.h"
 
 namespace {
 
 constexpr BlockPath PATHS[] = {
-    {"portable", encrypt_block_portable, ""},
+    {"portable", encrypt_block_portable, "", true},
 #if J6ENC_X86_PATHS
-    {"bmi2", encrypt_block_bmi2, "bmi2 popcnt"},
-    {"avx512", encrypt_block_avx512, "gfni avx512f avx512bw avx512vbmi bmi2"},
+    {"bmi2", encrypt_block_bmi2, "bmi2 popcnt", true},
+    {"avx2", encrypt_block_avx2, "avx2", false},
+    {"gfni_avx2", encrypt_block_gfni_avx2, "gfni avx2", false},
+    {"gfni_avx512", encrypt_block_gfni_avx512, "gfni avx512f avx512bw avx512vbmi", false},
+#endif
+#if J6ENC_NEON_PATHS
+    {"neon", encrypt_block_neon, "", false},
 #endif
 };
 
 BlockEncryptor fastest_path() noexcept
 {
-    BlockEncryptor fastest = encrypt_block_portable;
-    for (const BlockPath& path : PATHS) {
-        if (path_supported(path)) {
-            fastest = path.encrypt;
-        }
-    }
-    return fastest;
+    const auto fastest = std::find_if(std::rbegin(PATHS), std::rend(PATHS), path_supported);
+    return fastest == std::rend(PATHS) ? encrypt_block_portable : fastest->encrypt;
 }
 
 } // namespace

@@ -32,7 +32,7 @@ using Bytes = std::vector<std::uint8_t>;
 std::vector<BlockPath> paths_under_test()
 {
     std::vector<BlockPath> paths(block_paths().begin(), block_paths().end());
-    paths.push_back({"dispatched", encrypt_block, ""});
+    paths.push_back({"dispatched", encrypt_block, "", false});
     return paths;
 }
 
@@ -119,12 +119,13 @@ TEST(ScalarPaths, EveryRegisterAndByteMatchTheBitwiseReference)
         seen[key] = true;
     }
 
-    std::vector<BlockEncryptor> scalar_paths{encrypt_block_portable};
-#if J6ENC_X86_PATHS
-    if (cpu_has_all("bmi2 popcnt")) {
-        scalar_paths.push_back(encrypt_block_bmi2);
+    std::vector<BlockEncryptor> scalar_paths;
+    for (const BlockPath& path : block_paths()) {
+        if (path.bytewise && path_supported(path)) {
+            scalar_paths.push_back(path.encrypt);
+        }
     }
-#endif
+    ASSERT_FALSE(scalar_paths.empty());
     for (std::uint32_t index = 0; index <= 0xFFFFU; ++index) {
         for (std::uint32_t first = 0; first <= 0xFFU; ++first) {
             std::uint8_t expected[4] = {static_cast<std::uint8_t>(first), 0, 0, 0};
