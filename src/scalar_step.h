@@ -23,7 +23,7 @@ inline constexpr std::uint32_t LATE_MASK = select_mask(parity_feed());
 
 // Keeps a value as computed: the compilers would otherwise regroup a balanced
 // XOR tree into one serial chain, which is the loop's critical path.
-inline std::uint32_t pinned(std::uint32_t value) noexcept
+static inline std::uint32_t pinned(std::uint32_t value) noexcept
 {
 #if defined(__GNUC__)
     __asm__("" : "+r"(value));
