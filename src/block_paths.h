@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <span>
 
-// The x86-64 paths need GCC-style target attributes and processor detection.
+// The x86-64 paths need GCC-style target attributes, processor detection
+// and per-file instruction-set flags.
 #if defined(__x86_64__) && defined(__GNUC__)
 #define J6ENC_X86_PATHS 1
 #else
