@@ -49,14 +49,21 @@ constexpr Map16 compose(const Map16& first, const Map16& second) noexcept
     return result;
 }
 
+// map applied `exponent` times, by repeated squaring: the lane method needs
+// powers in the hundreds, which one composition at a time would take past
+// the compilers' limits on constant evaluation.
 constexpr Map16 power(const Map16& map, unsigned exponent) noexcept
 {
     Map16 result{};
     for (unsigned i = 0; i < 16; ++i) {
         result[i] = bit16(i);
     }
-    for (unsigned k = 0; k < exponent; ++k) {
-        result = compose(map, result);
+    Map16 square = map;
+    for (; exponent != 0; exponent >>= 1U) {
+        if ((exponent & 1U) != 0) {
+            result = compose(square, result);
+        }
+        square = compose(square, square);
     }
     return result;
 }
