@@ -23,11 +23,12 @@ bool examine(int fd, FileFacts& facts)
     return true;
 }
 
-// A new file gets the input's permission bits less the umask; an existing one
-// keeps its mode.
+// A new file gets the input's read and write bits less the umask: a .DAT is
+// data, never a program, so neither the execute bits nor setuid, setgid or
+// sticky carry over. An existing file keeps its mode.
 int open_for_writing(const char* name, const FileFacts& input)
 {
-    return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>(input.mode & 0777U));
+    return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>(input.mode & 0666U));
 }
 
 bool truncate_to_empty(int fd)

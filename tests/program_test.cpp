@@ -414,8 +414,9 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
     }
 }
 
-// A new output gets the input's permission bits less the umask; an existing
-// one keeps its mode.
+// A new output gets the input's read and write bits less the umask, never its
+// execute, setuid, setgid or sticky bits; an existing one keeps its mode, and
+// loses its old bytes even when the input has none.
 TEST_F(Program, GivesTheOutputTheInputsPermissions)
 {
     struct Case {
@@ -423,14 +424,17 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
         mode_t mask;
         unsigned existing; // 0: no output before the run
         unsigned output;
+        std::size_t size = 700; // of the input
     };
     const Case cases[] = {
-        {0600, 022, 0, 0600}, {0640, 022, 0, 0640}, {0755, 022, 0, 0755}, {0644, 077, 0, 0600}, {0600, 022, 0604, 0604},
+        {0600, 022, 0, 0600}, {0640, 022, 0, 0640},    {0755, 022, 0, 0644},       {04755, 022, 0, 0644},
+        {0644, 077, 0, 0600}, {0600, 022, 0604, 0604}, {0600, 022, 0604, 0604, 0},
     };
-    const Bytes data = pattern(700);
-    write_bytes(dir_ / "in", data);
     for (const Case& c : cases) {
-        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing));
+        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing) + " size "
+                     + std::to_string(c.size));
+        const Bytes data = pattern(c.size);
+        write_bytes(dir_ / "in", data);
         fs::permissions(dir_ / "in", fs::perms(c.input));
         fs::remove(dir_ / "in.DAT");
         if (c.existing != 0) {
