@@ -12,21 +12,11 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "encryptor.h"
+#include "files.h"
 
 namespace {
-
-// Stream buffers, larger than the default so that reading and writing a large
-// file takes few system calls: the kernel's cost per write falls with its
-// size, and past a few hundred KiB hardly at all. Static: the memory is the
-// same for every file and nothing is allocated.
-constexpr std::size_t STREAM_BUFFER_SIZE = std::size_t{256} * 1024;
-char input_stream_buffer[STREAM_BUFFER_SIZE];
-char output_stream_buffer[STREAM_BUFFER_SIZE];
 
 // Reports a failure on the file `name` followed by `suffix`; the output's name
 // is the input path followed by ".DAT", so it never needs a buffer of its own.
@@ -35,72 +25,16 @@ void report(const char* what, const char* name, const char* suffix)
     std::printf("Error: cannot %s %s%s\n", what, name, suffix);
 }
 
-// Gives `stream` one of the static buffers. Should that fail, the stream keeps
-// its default buffer, which is only slower.
-void use_buffer(std::FILE* stream, char* buffer)
-{
-    static_cast<void>(std::setvbuf(stream, buffer, _IOFBF, STREAM_BUFFER_SIZE));
-}
-
-// The input is only read, so a failing close loses nothing.
-void close_input(std::FILE* in)
-{
-    static_cast<void>(std::fclose(in));
-}
-
-// Opens the input for binary reading and fills `info` from the open
-// descriptor, the one look the run takes at the input. A directory opens on
-// Linux but is no file to encrypt, so it counts as an input that cannot be
-// opened.
-std::FILE* open_input(const char* path, struct stat& info)
-{
-    std::FILE* in = std::fopen(path, "rb");
-    if (in == nullptr) {
-        return nullptr;
-    }
-    if (fstat(fileno(in), &info) != 0 || S_ISDIR(info.st_mode)) {
-        close_input(in);
-        return nullptr;
-    }
-    use_buffer(in, input_stream_buffer);
-    return in;
-}
-
-// Opens the output `name` for binary writing without ever harming the input
-// described by `input`. The file is opened without truncation and compared
-// with the input by descriptor, so a name that is, or has just become, a link
-// to the input is refused before a byte of it changes. A new file gets the
-// input's permission bits less the umask; an existing one keeps its mode. Only
-// a regular file with bytes in it is truncated: a device or FIFO is written as
-// it is, and an empty file, new ones among them, needs nothing. (Truncating an
-// empty file would also make ext4 write the whole new output to disk when it
-// is closed, its guard for files rewritten in place: a 256 MiB run took half
-// as long again.)
-std::FILE* open_output(const char* name, const struct stat& input)
-{
-    const int fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, input.st_mode & 0777U);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat output {};
-    const bool usable = fstat(fd, &output) == 0 && (output.st_dev != input.st_dev || output.st_ino != input.st_ino)
-                        && (!S_ISREG(output.st_mode) || output.st_size == 0 || ftruncate(fd, 0) == 0);
-    std::FILE* const out = usable ? fdopen(fd, "wb") : nullptr;
-    if (out == nullptr) {
-        static_cast<void>(close(fd));
-        return nullptr;
-    }
-    use_buffer(out, output_stream_buffer);
-    return out;
-}
-
 } // namespace
 
 int run(int argc, char* argv[])
 {
+#ifndef _WIN32
     // A pipe that nobody reads must not kill the run: writing to it then
     // fails like any console write, and no console write is ever checked.
+    // (Windows has no such signal: the write just fails.)
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+#endif
     std::puts("Quorl software - J6 Encrypt");
     // Out before any file is opened: a user watching a pipe sees it while the
     // input is awaited, and a console redirected into the output file cannot
@@ -112,8 +46,8 @@ int run(int argc, char* argv[])
     }
     const char* const in_path = argv[1];
 
-    struct stat input_info {};
-    std::FILE* const in = open_input(in_path, input_info);
+    const InputFile input = open_input(in_path);
+    std::FILE* const in = input.stream;
     if (in == nullptr) {
         report("open", in_path, "");
         return 1;
@@ -129,7 +63,7 @@ int run(int argc, char* argv[])
         report("open", in_path, ".DAT");
         return 1;
     }
-    std::FILE* const out = open_output(out_name, input_info);
+    std::FILE* const out = open_output(out_name, input.facts);
     if (out == nullptr) {
         close_input(in);
         report("open", out_name, "");
@@ -155,8 +89,8 @@ int run(int argc, char* argv[])
         }
     }
     const bool read_failed = std::ferror(in) != 0;
-    // Closing flushes what the stream still buffers; that can fail too.
-    if (std::fclose(out) != 0) {
+    // Flushing what the stream still buffers can fail too.
+    if (!close_output(out)) {
         write_failed = true;
     }
     close_input(in);

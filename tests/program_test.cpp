@@ -1,6 +1,10 @@
 // Runs the j6enc binary as a process in a fresh directory and checks what a
 // user sees: standard output byte for byte, an empty standard error, the exit
 // status, and which files exist afterwards with what contents.
+//
+// With J6ENC_WINDOWS_EXE naming the Windows build's j6enc.exe, the same tests
+// run that program under wine instead, with its console lines' CRLF read as
+// LF; the tests that need what only POSIX has skip themselves.
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -30,6 +34,27 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string BANNER = "Quorl software - J6 Encrypt\n";
+
+// The Windows build under test, or nullptr when the tests run the Linux one.
+const char* windows_exe()
+{
+    static const char* const exe = [] {
+        const char* name = std::getenv("J6ENC_WINDOWS_EXE");
+        return name != nullptr && *name != '\0' ? name : nullptr;
+    }();
+    return exe;
+}
+
+// What the program wrote to a console stream; a Windows program's CRLF line
+// ends are read as LF.
+std::string console_text(std::string text)
+{
+    for (std::size_t at = text.find("\r\n"); windows_exe() != nullptr && at != std::string::npos;
+         at = text.find("\r\n", at)) {
+        text.erase(at, 1);
+    }
+    return text;
+}
 
 // How the program is started: the call to break (see fault_injector.cpp),
 // the umask, and what its standard output is.
@@ -108,19 +133,28 @@ protected:
     pid_t start(const std::vector<std::string>& args, const Launch& launch) const
     {
         std::vector<char*> argv{const_cast<char*>(J6ENC_BINARY)};
+        // The variables the run sets; they replace any of the same name.
+        std::vector<std::string> env;
+        if (windows_exe() != nullptr) {
+            // Wine's own messages off, and a UTF-8 locale, without which wine
+            // garbles non-ASCII arguments.
+            argv = {const_cast<char*>("wine"), const_cast<char*>(windows_exe())};
+            env = {"WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
+        }
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        std::vector<std::string> env;
         if (!launch.fault.empty()) {
             env = {"LD_PRELOAD=" J6ENC_FAULT_INJECTOR, "J6ENC_FAULT=" + launch.fault,
                    "ASAN_OPTIONS=verify_asan_link_order=0"};
         }
+        const std::size_t own = env.size();
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string_view variable(*entry);
             const std::string_view name = variable.substr(0, variable.find('=') + 1);
-            if (launch.fault.empty() || (name != "LD_PRELOAD=" && name != "J6ENC_FAULT=" && name != "ASAN_OPTIONS=")) {
+            if (std::none_of(env.begin(), env.begin() + static_cast<std::ptrdiff_t>(own),
+                             [&](const std::string& set) { return set.starts_with(name); })) {
                 env.emplace_back(variable);
             }
         }
@@ -141,7 +175,7 @@ protected:
                 out >= 0 && err >= 0 && dup2(err, 2) >= 0 && chdir(dir_.c_str()) == 0
                 && (launch.out == CLOSED ? close(1) == 0 : dup2(launch.out == CAPTURE ? out : launch.out, 1) >= 0);
             if (ready) {
-                execve(J6ENC_BINARY, argv.data(), envp.data());
+                execvpe(argv[0], argv.data(), envp.data());
             }
             _exit(127);
         }
@@ -156,8 +190,8 @@ protected:
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
             outcome.status = WEXITSTATUS(status);
         }
-        outcome.out = read_text(root_ / "stdout");
-        outcome.err = read_text(root_ / "stderr");
+        outcome.out = console_text(read_text(root_ / "stdout"));
+        outcome.err = console_text(read_text(root_ / "stderr"));
         return outcome;
     }
 
@@ -361,6 +395,9 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
 // failing write. A read error is reported before a write error.
 TEST_F(Program, ReportsEveryFailingFileOperation)
 {
+    if (windows_exe() != nullptr) {
+        GTEST_SKIP() << "the fault injector is preloaded into a Linux program only";
+    }
     const Bytes data = pattern(2000);
     write_bytes(dir_ / "in", data);
     enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL }; // in.DAT before the run
@@ -414,8 +451,9 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
     }
 }
 
-// A new output gets the input's permission bits less the umask; an existing
-// one keeps its mode.
+// A new output gets the input's read and write bits less the umask, never its
+// execute, setuid, setgid or sticky bits; an existing one keeps its mode, and
+// loses its old bytes even when the input has none.
 TEST_F(Program, GivesTheOutputTheInputsPermissions)
 {
     struct Case {
@@ -423,14 +461,17 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
         mode_t mask;
         unsigned existing; // 0: no output before the run
         unsigned output;
+        std::size_t size = 700; // of the input
     };
     const Case cases[] = {
-        {0600, 022, 0, 0600}, {0640, 022, 0, 0640}, {0755, 022, 0, 0755}, {0644, 077, 0, 0600}, {0600, 022, 0604, 0604},
+        {0600, 022, 0, 0600}, {0640, 022, 0, 0640},    {0755, 022, 0, 0644},       {04755, 022, 0, 0644},
+        {0644, 077, 0, 0600}, {0600, 022, 0604, 0604}, {0600, 022, 0604, 0604, 0},
     };
-    const Bytes data = pattern(700);
-    write_bytes(dir_ / "in", data);
     for (const Case& c : cases) {
-        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing));
+        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing) + " size "
+                     + std::to_string(c.size));
+        const Bytes data = pattern(c.size);
+        write_bytes(dir_ / "in", data);
         fs::permissions(dir_ / "in", fs::perms(c.input));
         fs::remove(dir_ / "in.DAT");
         if (c.existing != 0) {
@@ -438,7 +479,10 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
             fs::permissions(dir_ / "in.DAT", fs::perms(c.existing));
         }
         expect_success({"in"}, dir_ / "in.DAT", data, {"", c.mask});
-        EXPECT_EQ(fs::status(dir_ / "in.DAT").permissions(), fs::perms(c.output));
+        // Windows has no mode bits; its read-only attribute is tested below.
+        if (windows_exe() == nullptr) {
+            EXPECT_EQ(fs::status(dir_ / "in.DAT").permissions(), fs::perms(c.output));
+        }
     }
 }
 
@@ -484,9 +528,57 @@ TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
     std::string banner(BANNER.size() + 1, '\0');
     banner.resize(static_cast<std::size_t>(std::max(read(console[0], banner.data(), banner.size()), ssize_t{0})));
     close(console[0]);
-    EXPECT_EQ(banner, BANNER);
+    EXPECT_EQ(console_text(banner), BANNER);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(read_bytes(dir_ / "in.DAT"), reference_file(data));
+}
+
+// The Windows build alone: a name with non-ASCII characters, a hard link to
+// the input as the output, a read-only input, whose new output is read-only
+// too, and the bytes that a text-mode file would change (0x0A, 0x0D, 0x1A).
+TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
+{
+    if (windows_exe() == nullptr) {
+        GTEST_SKIP() << "runs against the Windows build (J6ENC_WINDOWS_EXE) only";
+    }
+    enum Setup { PLAIN, HARD_LINK, READ_ONLY };
+    struct Case {
+        std::string name;
+        Setup setup;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"donn\u00e9es.bin", PLAIN, ""},
+        {"\u30c7\u30fc\u30bf.bin", PLAIN, ""},
+        {"hard", HARD_LINK, "Error: cannot open hard.DAT\n"},
+        {"read-only", READ_ONLY, ""},
+    };
+    Bytes data = pattern(1500);
+    const std::uint8_t text_mode_bytes[] = {0x0D, 0x0A, 0x1A};
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        data[i] = text_mode_bytes[i / 3 % 3];
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path input = dir_ / fs::u8path(c.name);
+        const fs::path output = dir_ / fs::u8path(c.name + ".DAT");
+        write_bytes(input, data);
+        if (c.setup == HARD_LINK) {
+            fs::create_hard_link(input, output);
+        } else if (c.setup == READ_ONLY) {
+            fs::permissions(input, fs::perms(0444));
+        }
+        const Outcome outcome = run({c.name});
+        EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
+        EXPECT_EQ(outcome.out, BANNER + c.message);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(read_bytes(input), data);
+        if (c.message.empty()) {
+            EXPECT_EQ(read_bytes(output), reference_file(data));
+            EXPECT_EQ(fs::status(output).permissions() & fs::perms::owner_write,
+                      c.setup == READ_ONLY ? fs::perms::none : fs::perms::owner_write);
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,42 @@
+// The file calls of files_platform.h on POSIX systems.
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files_platform.h"
+
+// Every file has a device and an inode number, so every file is identified:
+// a link can make any of them, a device or FIFO too, the output's name.
+bool examine(int fd, FileFacts& facts)
+{
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        return false;
+    }
+    facts = {.identity = {static_cast<std::uint64_t>(info.st_dev), 0, static_cast<std::uint64_t>(info.st_ino)},
+             .identified = true,
+             .directory = S_ISDIR(info.st_mode),
+             .regular = S_ISREG(info.st_mode),
+             .size = static_cast<std::uint64_t>(info.st_size),
+             .mode = static_cast<std::uint32_t>(info.st_mode & 07777U)};
+    return true;
+}
+
+// A new file gets the input's read and write bits less the umask: a .DAT is
+// data, never a program, so neither the execute bits nor setuid, setgid or
+// sticky carry over. An existing file keeps its mode.
+int open_for_writing(const char* name, const FileFacts& input)
+{
+    return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>(input.mode & 0666U));
+}
+
+bool truncate_to_empty(int fd)
+{
+    return ftruncate(fd, 0) == 0;
+}
+
+void close_descriptor(int fd)
+{
+    static_cast<void>(close(fd));
+}
