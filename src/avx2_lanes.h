@@ -39,29 +39,16 @@ struct Avx2Lanes {
 
     static Vector first_lane(std::uint8_t byte) { return _mm256_set_epi64x(0, 0, 0, byte); }
 
-    template <unsigned WIDTH> static Vector interleave_low(Vector a, Vector b)
+    template <unsigned WIDTH, bool HIGH> static Vector interleave(Vector a, Vector b)
     {
         if constexpr (WIDTH == 1) {
-            return _mm256_unpacklo_epi8(a, b);
+            return HIGH ? _mm256_unpackhi_epi8(a, b) : _mm256_unpacklo_epi8(a, b);
         } else if constexpr (WIDTH == 2) {
-            return _mm256_unpacklo_epi16(a, b);
+            return HIGH ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
         } else if constexpr (WIDTH == 4) {
-            return _mm256_unpacklo_epi32(a, b);
+            return HIGH ? _mm256_unpackhi_epi32(a, b) : _mm256_unpacklo_epi32(a, b);
         } else {
-            return _mm256_unpacklo_epi64(a, b);
-        }
-    }
-
-    template <unsigned WIDTH> static Vector interleave_high(Vector a, Vector b)
-    {
-        if constexpr (WIDTH == 1) {
-            return _mm256_unpackhi_epi8(a, b);
-        } else if constexpr (WIDTH == 2) {
-            return _mm256_unpackhi_epi16(a, b);
-        } else if constexpr (WIDTH == 4) {
-            return _mm256_unpackhi_epi32(a, b);
-        } else {
-            return _mm256_unpackhi_epi64(a, b);
+            return HIGH ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b);
         }
     }
 

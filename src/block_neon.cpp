@@ -39,29 +39,22 @@ struct NeonOps {
 
     static Vector first_lane(std::uint8_t byte) { return vsetq_lane_u8(byte, vdupq_n_u8(0), 0); }
 
-    template <unsigned WIDTH> static Vector interleave_low(Vector a, Vector b)
+    template <unsigned WIDTH, bool HIGH> static Vector interleave(Vector a, Vector b)
     {
         if constexpr (WIDTH == 1) {
-            return vzip1q_u8(a, b);
+            return HIGH ? vzip2q_u8(a, b) : vzip1q_u8(a, b);
         } else if constexpr (WIDTH == 2) {
-            return vreinterpretq_u8_u16(vzip1q_u16(vreinterpretq_u16_u8(a), vreinterpretq_u16_u8(b)));
+            const uint16x8_t x = vreinterpretq_u16_u8(a);
+            const uint16x8_t y = vreinterpretq_u16_u8(b);
+            return vreinterpretq_u8_u16(HIGH ? vzip2q_u16(x, y) : vzip1q_u16(x, y));
         } else if constexpr (WIDTH == 4) {
-            return vreinterpretq_u8_u32(vzip1q_u32(vreinterpretq_u32_u8(a), vreinterpretq_u32_u8(b)));
+            const uint32x4_t x = vreinterpretq_u32_u8(a);
+            const uint32x4_t y = vreinterpretq_u32_u8(b);
+            return vreinterpretq_u8_u32(HIGH ? vzip2q_u32(x, y) : vzip1q_u32(x, y));
         } else {
-            return vreinterpretq_u8_u64(vzip1q_u64(vreinterpretq_u64_u8(a), vreinterpretq_u64_u8(b)));
-        }
-    }
-
-    template <unsigned WIDTH> static Vector interleave_high(Vector a, Vector b)
-    {
-        if constexpr (WIDTH == 1) {
-            return vzip2q_u8(a, b);
-        } else if constexpr (WIDTH == 2) {
-            return vreinterpretq_u8_u16(vzip2q_u16(vreinterpretq_u16_u8(a), vreinterpretq_u16_u8(b)));
-        } else if constexpr (WIDTH == 4) {
-            return vreinterpretq_u8_u32(vzip2q_u32(vreinterpretq_u32_u8(a), vreinterpretq_u32_u8(b)));
-        } else {
-            return vreinterpretq_u8_u64(vzip2q_u64(vreinterpretq_u64_u8(a), vreinterpretq_u64_u8(b)));
+            const uint64x2_t x = vreinterpretq_u64_u8(a);
+            const uint64x2_t y = vreinterpretq_u64_u8(b);
+            return vreinterpretq_u8_u64(HIGH ? vzip2q_u64(x, y) : vzip1q_u64(x, y));
         }
     }
 

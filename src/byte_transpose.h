@@ -14,9 +14,9 @@ static constexpr unsigned bit_reversed_4(unsigned value)
 }
 
 // In every 128-bit piece: byte p of out[k] becomes byte k of in[p]. Ops gives
-// interleave_low<WIDTH>(a, b) and interleave_high<WIDTH>(a, b): the elements
-// of WIDTH bytes of the low (high) halves of a and b, taken in turn, a's
-// first, within every 128-bit piece.
+// interleave<WIDTH, HIGH>(a, b): the elements of WIDTH bytes of the low (or,
+// with HIGH, the high) halves of a and b, taken in turn, a's first, within
+// every 128-bit piece.
 //
 // Each of the four rounds pairs vector v with v + 8 and interleaves them at
 // twice the width of the round before. That moves the bits of a byte's vector
@@ -32,8 +32,8 @@ template <class Ops> void transpose_16x16(const typename Ops::Vector in[16], typ
     }
     const auto round = [](const typename Ops::Vector* from, typename Ops::Vector* to, auto width) {
         for (std::size_t v = 0; v < 8; ++v) {
-            to[2 * v] = Ops::template interleave_low<decltype(width)::value>(from[v], from[v + 8]);
-            to[2 * v + 1] = Ops::template interleave_high<decltype(width)::value>(from[v], from[v + 8]);
+            to[2 * v] = Ops::template interleave<decltype(width)::value, false>(from[v], from[v + 8]);
+            to[2 * v + 1] = Ops::template interleave<decltype(width)::value, true>(from[v], from[v + 8]);
         }
     };
     round(a, b, std::integral_constant<unsigned, 1>{});

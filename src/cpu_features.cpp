@@ -1,31 +1,31 @@
 #include "cpu_features.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The compilers' detection also checks that the operating system saves the
-// AVX and AVX-512 registers. Its names are the kernel's for these extensions.
+// AVX and AVX-512 registers. It takes only names spelled out in the call;
+// they are the kernel's for these extensions.
 bool x86_has(std::string_view feature) noexcept
 {
-    if (feature == "popcnt") {
-        return __builtin_cpu_supports("popcnt");
-    }
-    if (feature == "bmi2") {
-        return __builtin_cpu_supports("bmi2");
-    }
-    if (feature == "avx2") {
-        return __builtin_cpu_supports("avx2");
-    }
-    if (feature == "gfni") {
-        return __builtin_cpu_supports("gfni");
-    }
-    if (feature == "avx512f") {
-        return __builtin_cpu_supports("avx512f");
-    }
-    if (feature == "avx512bw") {
-        return __builtin_cpu_supports("avx512bw");
-    }
-    return feature == "avx512vbmi" && __builtin_cpu_supports("avx512vbmi");
+    struct Known {
+        std::string_view name;
+        bool supported;
+    };
+    const Known known[] = {
+        {"popcnt", static_cast<bool>(__builtin_cpu_supports("popcnt"))},
+        {"bmi2", static_cast<bool>(__builtin_cpu_supports("bmi2"))},
+        {"avx2", static_cast<bool>(__builtin_cpu_supports("avx2"))},
+        {"gfni", static_cast<bool>(__builtin_cpu_supports("gfni"))},
+        {"avx512f", static_cast<bool>(__builtin_cpu_supports("avx512f"))},
+        {"avx512bw", static_cast<bool>(__builtin_cpu_supports("avx512bw"))},
+        {"avx512vbmi", static_cast<bool>(__builtin_cpu_supports("avx512vbmi"))},
+    };
+    return std::any_of(std::begin(known), std::end(known),
+                       [&](const Known& k) { return k.name == feature && k.supported; });
 }
 #endif
 
