@@ -120,16 +120,12 @@ struct GfniAvx512Ops {
         transpose_words(bytes);
     }
 
-    static void store(std::uint8_t* block, const Vector bytes[8])
+    static void store(std::uint8_t* block, Vector bytes[8])
     {
         const Vector transpose = _mm512_load_si512(BYTE_TRANSPOSE.byte);
-        Vector words[8];
+        transpose_words(bytes);
         for (std::size_t m = 0; m < 8; ++m) {
-            words[m] = bytes[m];
-        }
-        transpose_words(words);
-        for (std::size_t m = 0; m < 8; ++m) {
-            _mm512_storeu_si512(block + 64 * m, _mm512_permutexvar_epi8(transpose, words[m]));
+            _mm512_storeu_si512(block + 64 * m, _mm512_permutexvar_epi8(transpose, bytes[m]));
         }
     }
 };

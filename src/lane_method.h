@@ -36,7 +36,7 @@
 //   shift_lanes<COUNT>(v)    lane l takes lane l - COUNT; lanes below COUNT, 0
 //   first_lane(byte)         `byte` in lane 0, 0 elsewhere
 //   load(block, bytes)       bytes[k], lane l = block[LANE_BYTES * l + k]
-//   store(block, bytes)      the inverse of load
+//   store(block, bytes)      the inverse of load (bytes may be used up)
 //
 // Every function here that runs is a template over Ops or has internal
 // linkage: each path's file is compiled for its own instruction set, and no
