@@ -459,7 +459,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
 
 // A new output gets the input's read and write bits less the umask, never its
 // execute, setuid, setgid or sticky bits; an existing one keeps its mode, and
-// loses its old bytes even when the input has none.
+// loses its old bytes even when the input has none, down to the last one.
 TEST_F(Program, GivesTheOutputTheInputsPermissions)
 {
     struct Case {
@@ -467,21 +467,23 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
         mode_t mask;
         unsigned existing; // 0: no output before the run
         unsigned output;
-        std::size_t size = 700; // of the input
+        std::size_t size = 700;           // of the input
+        std::size_t existing_size = 3000; // of the output before the run
     };
     const Case cases[] = {
-        {0600, 022, 0, 0600}, {0640, 022, 0, 0640},    {0755, 022, 0, 0644},       {04755, 022, 0, 0644},
-        {0644, 077, 0, 0600}, {0600, 022, 0604, 0604}, {0600, 022, 0604, 0604, 0},
+        {0600, 022, 0, 0600},       {0640, 022, 0, 0640}, {0755, 022, 0, 0644},
+        {04755, 022, 0, 0644},      {0644, 077, 0, 0600}, {0600, 022, 0604, 0604},
+        {0600, 022, 0604, 0604, 0}, {0666, 0, 0, 0666},   {0600, 022, 0604, 0604, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing) + " size "
-                     + std::to_string(c.size));
+                     + std::to_string(c.size) + " over " + std::to_string(c.existing_size));
         const Bytes data = pattern(c.size);
         write_bytes(dir_ / "in", data);
         fs::permissions(dir_ / "in", fs::perms(c.input));
         fs::remove(dir_ / "in.DAT");
         if (c.existing != 0) {
-            write_bytes(dir_ / "in.DAT", Bytes(3000, 0xAA));
+            write_bytes(dir_ / "in.DAT", Bytes(c.existing_size, 0xAA));
             fs::permissions(dir_ / "in.DAT", fs::perms(c.existing));
         }
         expect_success({"in"}, dir_ / "in.DAT", data, {"", c.mask});
