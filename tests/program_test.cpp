@@ -544,12 +544,14 @@ TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
 // The Windows build alone: a name with non-ASCII characters, a hard link to
 // the input as the output, a read-only input, whose new output is read-only
 // too, and the bytes that a text-mode file would change (0x0A, 0x0D, 0x1A).
+// And NUL, the null device in every folder, whose output NUL.DAT names the
+// null device too: the run succeeds and leaves no file behind.
 TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
 {
     if (windows_exe() == nullptr) {
         GTEST_SKIP() << "runs against the Windows build (J6ENC_WINDOWS_EXE) only";
     }
-    enum Setup { PLAIN, HARD_LINK, READ_ONLY };
+    enum Setup { PLAIN, HARD_LINK, READ_ONLY, NUL_DEVICE };
     struct Case {
         std::string name;
         Setup setup;
@@ -560,6 +562,7 @@ TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
         {"\u30c7\u30fc\u30bf.bin", PLAIN, ""},
         {"hard", HARD_LINK, "Error: cannot open hard.DAT\n"},
         {"read-only", READ_ONLY, ""},
+        {"NUL", NUL_DEVICE, ""},
     };
     Bytes data = pattern(1500);
     const std::uint8_t text_mode_bytes[] = {0x0D, 0x0A, 0x1A};
@@ -570,16 +573,23 @@ TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
         SCOPED_TRACE(c.name);
         const fs::path input = dir_ / fs::u8path(c.name);
         const fs::path output = dir_ / fs::u8path(c.name + ".DAT");
-        write_bytes(input, data);
+        if (c.setup != NUL_DEVICE) {
+            write_bytes(input, data);
+        }
         if (c.setup == HARD_LINK) {
             fs::create_hard_link(input, output);
         } else if (c.setup == READ_ONLY) {
             fs::permissions(input, fs::perms(0444));
         }
+        const std::set<std::string> before = entries();
         const Outcome outcome = run({c.name});
         EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");
+        if (c.setup == NUL_DEVICE) {
+            EXPECT_EQ(entries(), before);
+            continue;
+        }
         EXPECT_EQ(read_bytes(input), data);
         if (c.message.empty()) {
             EXPECT_EQ(read_bytes(output), reference_file(data));
