@@ -243,7 +243,8 @@ protected:
 
 TEST_F(Program, EncryptsFilesOfEverySizeBlockByBlock)
 {
-    for (std::size_t size : {0, 1, 511, 512, 513, 700, 1024, 5000, 70000}) {
+    // The program reads runs of 256 KiB: one run, and one more byte.
+    for (std::size_t size : {0, 1, 511, 512, 513, 700, 1024, 5000, 70000, 262144, 262145}) {
         SCOPED_TRACE("size " + std::to_string(size));
         fs::remove_all(dir_);
         fs::create_directory(dir_);
@@ -366,8 +367,7 @@ TEST_F(Program, RefusesAPathWhoseOutputNameDoesNotFitTheBuffer)
 
 TEST_F(Program, ReportsAFailingWriteOrClose)
 {
-    // Small enough to stay in the stream buffer until the close, and large
-    // enough to fail in a write.
+    // Less than one run of the program's reads, and many runs.
     write_bytes(dir_ / "small", pattern(700));
     write_bytes(dir_ / "large", pattern(3 << 20));
     fs::create_symlink("/dev/full", dir_ / "small.DAT");
@@ -419,13 +419,14 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         {fault("fstat", 2, EIO), NONE, open_out, 0},
         {fault("ftruncate", 1, EIO), OLD_OUTPUT, open_out, 3000},
         {fault("fdopen", 1, ENOMEM), NONE, open_out, 0},
-        {fault("fread", 2, EIO), NONE, read_in, 512},
-        {fault("fread", 3, EIO, 100), NONE, read_in, 1124},
-        {fault("fwrite", 2, ENOSPC), NONE, write_out, 512},
-        {fault("fwrite", 2, ENOSPC, 100), NONE, write_out, 612},
+        {fault("fread", 1, EIO), NONE, read_in, 0},
+        {fault("fread", 1, EIO, 1124), NONE, read_in, 1124},
+        {fault("fread", 2, EIO), NONE, read_in, 2000},
+        {fault("fwrite", 1, ENOSPC), NONE, write_out, 0},
+        {fault("fwrite", 1, ENOSPC, 612), NONE, write_out, 612},
         {fault("fclose", 1, EIO), NONE, write_out, 2000},
         {fault("fstat", 2, EIO), LINK_TO_INPUT, open_out, 0},
-        {fault("fread", 2, EIO, 100), LINK_TO_FULL, read_in, 0},
+        {fault("fread", 1, EIO, 100), LINK_TO_FULL, read_in, 0},
     };
     const Bytes encrypted = reference_file(data);
     for (const Case& c : cases) {
@@ -512,7 +513,9 @@ TEST_F(Program, TheConsoleNeverDecidesARun)
     }
 }
 
-// The banner can be read while the input, a FIFO, still waits for a writer.
+// The banner can be read while the input, a FIFO, still waits for a writer;
+// the input then arrives in pieces of odd sizes, and its blocks are still
+// 512 bytes of the file each.
 TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
 {
     ASSERT_EQ(mkfifo((dir_ / "in").c_str(), 0600), 0);
@@ -522,8 +525,15 @@ TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
     close(console[1]);
     pollfd banner_ready{console[0], POLLIN, 0};
     EXPECT_EQ(poll(&banner_ready, 1, 10000), 1);
-    const Bytes data = pattern(700);
-    write_bytes(dir_ / "in", data);
+    const Bytes data = pattern(3000);
+    const int fifo = open((dir_ / "in").c_str(), O_WRONLY | O_CLOEXEC);
+    std::size_t sent = 0;
+    for (std::size_t piece : {1, 510, 2, 1023, 7, 1457}) {
+        EXPECT_EQ(write(fifo, data.data() + sent, piece), static_cast<ssize_t>(piece));
+        sent += piece;
+        poll(nullptr, 0, 20); // time for the reader to take this piece alone
+    }
+    close(fifo);
     const Outcome outcome = finish(pid);
     std::string banner(BANNER.size() + 1, '\0');
     banner.resize(static_cast<std::size_t>(std::max(read(console[0], banner.data(), banner.size()), ssize_t{0})));
