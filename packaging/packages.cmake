@@ -1,0 +1,25 @@
+# The packages, included by CMakeLists.txt: cpack -G DEB and cpack -G TGZ in
+# the build directory. The Debian package passes lintian without a single tag.
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR "j6enc developers")
+set(CPACK_PACKAGE_CONTACT "${J6ENC_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of at most 80 columns, none starting with "." (a control line in a
+# Debian package); an empty line separates paragraphs.
+set(CPACK_PACKAGE_DESCRIPTION [[
+j6enc encrypts one file into the J6 .DAT format, for people who produce
+files in that format for other software to read. The file is cut into
+512-byte blocks, and each block is XORed in place with a keystream from a
+CRC-16 register seeded from the block index. The output has the input's
+length.
+
+This is an obfuscation for the .DAT format, not a strong cipher.]])
+set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/permissions.cmake)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${J6ENC_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)
