@@ -35,4 +35,7 @@ add_custom_command(
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/doc
   DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/packaging/changelog.cmake
   VERBATIM)
+# The README of the tarball with the static program.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/README-linux.txt doc/README @ONLY)
+
 add_custom_target(j6enc_docs ALL DEPENDS man/j6enc.1.gz doc/changelog.gz)

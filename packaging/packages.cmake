@@ -1,10 +1,12 @@
-# The packages, included by CMakeLists.txt: cpack -G DEB and cpack -G TGZ in
-# the build directory. The Debian package passes lintian without a single tag.
+# The packages, included by CMakeLists.txt. In the build directory,
+# cpack -G DEB gives the Debian package and cpack -G TGZ the tarball with the
+# static program; packaging/per_generator.cmake gives each its files and name.
+# The Debian package passes lintian without a single tag.
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "j6enc developers")
 set(CPACK_PACKAGE_CONTACT "${J6ENC_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-# Lines of at most 80 columns, none starting with "." (a control line in a
+# Lines of at most 79 columns, none starting with "." (a control line in a
 # Debian package); an empty line separates paragraphs.
 set(CPACK_PACKAGE_DESCRIPTION [[
 j6enc encrypts one file into the J6 .DAT format, for people who produce
@@ -14,9 +16,13 @@ CRC-16 register seeded from the block index. The output has the input's
 length.
 
 This is an obfuscation for the .DAT format, not a strong cipher.]])
-set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_GENERATOR TGZ)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/per_generator.cmake)
+# For the tarball's name.
+set(CPACK_J6ENC_PROCESSOR ${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/permissions.cmake)
+
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${J6ENC_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
