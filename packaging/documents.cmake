@@ -35,7 +35,19 @@ add_custom_command(
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/doc
   DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/packaging/changelog.cmake
   VERBATIM)
+# The same changelog as an RPM's %changelog, every release there as the first
+# package of its version.
+set(J6ENC_RPM_RELEASE 1)
+add_custom_command(
+  OUTPUT doc/rpm-changelog
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUTPUT=rpm-changelog
+          -DPACKAGE=${PROJECT_NAME} -DMAINTAINER=${J6ENC_MAINTAINER} -DFORMAT=rpm -DRELEASE=${J6ENC_RPM_RELEASE}
+          -P ${PROJECT_SOURCE_DIR}/packaging/changelog.cmake
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/doc
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/packaging/changelog.cmake
+  VERBATIM)
+
 # The README of the tarball with the static program.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-linux.txt doc/README @ONLY)
 
-add_custom_target(j6enc_docs ALL DEPENDS man/j6enc.1.gz doc/changelog.gz)
+add_custom_target(j6enc_docs ALL DEPENDS man/j6enc.1.gz doc/changelog.gz doc/rpm-changelog)

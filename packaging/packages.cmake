@@ -1,7 +1,8 @@
 # The packages, included by CMakeLists.txt. In the build directory,
-# cpack -G DEB gives the Debian package and cpack -G TGZ the tarball with the
-# static program; packaging/per_generator.cmake gives each its files and name.
-# The Debian package passes lintian without a single tag.
+# cpack -G DEB gives the Debian package, cpack -G RPM the RPM, and
+# cpack -G TGZ the tarball with the static program; packaging/per_generator.cmake
+# gives each its files and name. The Debian package passes lintian without a
+# single tag, the RPM rpmlint without an error but its missing signature.
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "j6enc developers")
 set(CPACK_PACKAGE_CONTACT "${J6ENC_MAINTAINER}")
@@ -28,4 +29,17 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The RPM as RPM distributions build theirs: not relocatable, the man
+# directories and the licences' directory left to the packages that own them,
+# the licence marked as such, and a changelog made from CHANGELOG.md.
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_PACKAGE_RELEASE ${J6ENC_RPM_RELEASE})
+set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_PACKAGE_RELOCATABLE OFF)
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${J6ENC_MAINTAINER}")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/licenses)
+set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/${PROJECT_NAME}/LICENSE")
+set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/doc/rpm-changelog)
 include(CPack)
