@@ -29,6 +29,21 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Debian's name for the processor the program is built for. Left unset, CPack
+# would take the build machine's, which is wrong for a cross build.
+set(j6enc_debian_architectures
+    "x86_64|AMD64|amd64=amd64" "aarch64|arm64=arm64" "i[3-6]86=i386" "armv7.*|armhf|arm=armhf"
+    "ppc64le|powerpc64le=ppc64el" "s390x=s390x" "riscv64=riscv64")
+foreach(pair IN LISTS j6enc_debian_architectures)
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 processors)
+  list(GET pair 1 architecture)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(${processors})$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${architecture})
+    break()
+  endif()
+endforeach()
+
 # The RPM as RPM distributions build theirs: not relocatable, the man
 # directories and the licences' directory left to the packages that own them,
 # the licence marked as such, and a changelog made from CHANGELOG.md.

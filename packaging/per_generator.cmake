@@ -3,6 +3,9 @@
 # holds, and its name. Every package is one file that holds its components.
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 if(CPACK_GENERATOR STREQUAL "DEB")
+  if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    message(FATAL_ERROR "no Debian architecture is known for the processor ${CPACK_J6ENC_PROCESSOR}")
+  endif()
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL program debian_docs)
 elseif(CPACK_GENERATOR STREQUAL "RPM")
