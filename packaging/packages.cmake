@@ -19,10 +19,11 @@ length.
 This is an obfuscation for the .DAT format, not a strong cipher.]])
 set(CPACK_GENERATOR TGZ)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/per_generator.cmake)
-# For the tarball: its name, and whether there is a static program to hold.
+# For the tarball: its name, and the static program it holds, if this
+# toolchain can link one.
 set(CPACK_J6ENC_PROCESSOR ${CMAKE_SYSTEM_PROCESSOR})
 if(TARGET j6enc_static)
-  set(CPACK_J6ENC_STATIC ON)
+  set(CPACK_J6ENC_STATIC ${PROJECT_BINARY_DIR}/static/j6enc)
 endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/permissions.cmake)
