@@ -11,17 +11,17 @@
 # the peak resident memory of j6enc for a 1 MiB and a full-size input.
 #
 # Usage: bench/whole_file.sh [SIZE_MIB [ROUNDS]]   (defaults: 256 and 9)
-# Needs the release build (cmake --workflow --preset release), openssl and
+# Needs the benchmark build (cmake --workflow --preset bench), openssl and
 # /usr/bin/time.
 set -euo pipefail
 
 size_mib=${1:-256}
 rounds=${2:-9}
 root=$(cd "$(dirname "$0")/.." && pwd)
-j6enc=$root/build/release/j6enc
-bench=$root/build/release/bench/j6enc_bench
+j6enc=$root/build/bench/j6enc
+bench=$root/build/bench/bench/j6enc_bench
 for tool in "$j6enc" "$bench" /usr/bin/time; do
-    [[ -x $tool ]] || { echo "missing $tool: build with 'cmake --workflow --preset release'" >&2; exit 1; }
+    [[ -x $tool ]] || { echo "missing $tool: build with 'cmake --workflow --preset bench'" >&2; exit 1; }
 done
 command -v openssl > /dev/null || { echo "missing openssl" >&2; exit 1; }
 

@@ -1,8 +1,10 @@
 # Turns CHANGELOG.md into a Debian changelog, the format that Debian's tools
-# read from usr/share/doc/PACKAGE/changelog.gz of a native package.
+# read from usr/share/doc/PACKAGE/changelog.gz of a native package, or, with
+# -DFORMAT=rpm, into the %changelog of an RPM, each release there as package
+# release RELEASE of its version.
 #
 #   cmake -DINPUT=CHANGELOG.md -DOUTPUT=changelog -DPACKAGE=name
-#         -DMAINTAINER="Name <address>" -P changelog.cmake
+#         -DMAINTAINER="Name <address>" [-DFORMAT=rpm -DRELEASE=1] -P changelog.cmake
 #
 # A release is a line "## VERSION - YYYY-MM-DD" followed by bullets "- text",
 # continued on lines indented by two spaces; text before the first release is
@@ -12,19 +14,37 @@
 # the build with the offending line.
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var INPUT OUTPUT PACKAGE MAINTAINER)
+if(NOT DEFINED FORMAT)
+  set(FORMAT debian)
+endif()
+set(required INPUT OUTPUT PACKAGE MAINTAINER)
+if(FORMAT STREQUAL "rpm")
+  list(APPEND required RELEASE)
+elseif(NOT FORMAT STREQUAL "debian")
+  message(FATAL_ERROR "changelog.cmake: -DFORMAT=${FORMAT}: only debian and rpm are known")
+endif()
+foreach(var ${required})
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "changelog.cmake: -D${var}=... is missing")
   endif()
 endforeach()
+# How a bullet starts, and how its further lines do.
+if(FORMAT STREQUAL "rpm")
+  set(first_lead "- ")
+  set(next_lead "  ")
+else()
+  set(first_lead "  * ")
+  set(next_lead "    ")
+endif()
 
 set(month_names Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
 set(day_names Sun Mon Tue Wed Thu Fri Sat)
 # Month offsets of Sakamoto's day-of-week method.
 set(month_offsets 0 3 2 5 0 3 5 1 4 6 2 4)
 
-# The RFC 2822 date, at midnight UTC, of an ISO date YEAR-MM-DD.
-function(rfc2822_date year mm dd out)
+# The date of an ISO date YEAR-MM-DD as the format wants it: RFC 2822 at
+# midnight UTC for Debian, "Wed Dec 09 2026" for RPM.
+function(changelog_date year mm dd out)
   math(EXPR month "1${mm} - 100")
   math(EXPR day "1${dd} - 100")
   if(month LESS 1 OR month GREATER 12 OR day LESS 1 OR day GREATER 31)
@@ -39,15 +59,19 @@ function(rfc2822_date year mm dd out)
   endif()
   math(EXPR weekday "(${y} + ${y} / 4 - ${y} / 100 + ${y} / 400 + ${offset} + ${day}) % 7")
   list(GET day_names ${weekday} day_name)
-  set(${out} "${day_name}, ${dd} ${month_name} ${year} 00:00:00 +0000" PARENT_SCOPE)
+  if(FORMAT STREQUAL "rpm")
+    set(${out} "${day_name} ${month_name} ${dd} ${year}" PARENT_SCOPE)
+  else()
+    set(${out} "${day_name}, ${dd} ${month_name} ${year} 00:00:00 +0000" PARENT_SCOPE)
+  endif()
 endfunction()
 
 # Appends one bullet to `text`, its words wrapped to at most 80 columns:
-# "  * " before the first line and four spaces before the others.
+# `first_lead` before the first line and `next_lead` before the others.
 function(append_bullet bullet)
   string(REGEX REPLACE "[ \t]+" " " rest "${bullet}")
   string(STRIP "${rest}" rest)
-  set(lead "  * ")
+  set(lead "${first_lead}")
   set(result "${text}")
   while(TRUE)
     string(LENGTH "${rest}" length)
@@ -70,7 +94,7 @@ function(append_bullet bullet)
     math(EXPR cut "${cut} + 1")
     string(SUBSTRING "${rest}" ${cut} -1 rest)
     string(APPEND result "${lead}${line}\n")
-    set(lead "    ")
+    set(lead "${next_lead}")
   endwhile()
   set(text "${result}" PARENT_SCOPE)
 endfunction()
@@ -85,7 +109,9 @@ macro(end_release)
     if(bullets EQUAL 0)
       message(FATAL_ERROR "${INPUT}:${heading_line}: release ${version} has no bullet")
     endif()
-    string(APPEND text "\n -- ${MAINTAINER}  ${date}\n")
+    if(FORMAT STREQUAL "debian")
+      string(APPEND text "\n -- ${MAINTAINER}  ${date}\n")
+    endif()
   endif()
 endmacro()
 
@@ -122,11 +148,15 @@ while(left GREATER 0)
       message(FATAL_ERROR "${INPUT}:${number}: release ${version} must be older than the one above it")
     endif()
     set(previous_date "${iso_date}")
-    rfc2822_date(${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} date)
+    changelog_date(${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} date)
     if(NOT text STREQUAL "")
       string(APPEND text "\n")
     endif()
-    string(APPEND text "${PACKAGE} (${version}) unstable; urgency=medium\n\n")
+    if(FORMAT STREQUAL "rpm")
+      string(APPEND text "* ${date} ${MAINTAINER} - ${version}-${RELEASE}\n")
+    else()
+      string(APPEND text "${PACKAGE} (${version}) unstable; urgency=medium\n\n")
+    endif()
     set(bullets 0)
     set(heading_line ${number})
   elseif(version STREQUAL "")

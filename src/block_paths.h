@@ -9,15 +9,20 @@
 #include <cstdint>
 #include <span>
 
-// The x86-64 paths need GCC-style target attributes, processor detection
-// and per-file instruction-set flags.
-#if defined(__x86_64__) && defined(__GNUC__)
+// The vector paths are built unless the build turns them off
+// (J6ENC_VECTOR_PATHS=0), which leaves the portable path alone.
+#ifndef J6ENC_VECTOR_PATHS
+#define J6ENC_VECTOR_PATHS 1
+#endif
+// The x86-64 paths need GCC-style processor detection and per-file
+// instruction-set flags.
+#if J6ENC_VECTOR_PATHS && defined(__x86_64__) && defined(__GNUC__)
 #define J6ENC_X86_PATHS 1
 #else
 #define J6ENC_X86_PATHS 0
 #endif
 // NEON is part of every aarch64 processor.
-#if defined(__aarch64__)
+#if J6ENC_VECTOR_PATHS && defined(__aarch64__)
 #define J6ENC_NEON_PATHS 1
 #else
 #define J6ENC_NEON_PATHS 0
@@ -31,9 +36,9 @@ struct BlockPath {
     // The instruction-set extensions it needs beyond its architecture's
     // baseline, named as in cpu_has and separated by spaces; "" for none.
     const char* features;
-    // Whether it carries the register from one byte to the next, as the
-    // transform is written: a path that the tests can check for every
-    // register and byte with blocks of four bytes.
+    // Whether it carries the register through a block in steps of at most
+    // eight bytes, and the last few bytes one at a time: a path whose steps
+    // the tests can check for every register and byte with short blocks.
     bool bytewise;
 };
 
@@ -44,13 +49,10 @@ std::span<const BlockPath> block_paths() noexcept;
 // Whether this processor runs `path`.
 bool path_supported(const BlockPath& path) noexcept;
 
-// Any compiler, any processor: one byte after the other.
+// Any compiler, any processor: eight bytes per step by table lookups.
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 
 #if J6ENC_X86_PATHS
-// BMI2 and POPCNT: one byte after the other, the mask byte taken with a single
-// bit-extract.
-void encrypt_block_bmi2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 // The lane method (lane_method.h) with each instruction set's vector
 // operations: table lookups on AVX2, affine instructions with GFNI.
 void encrypt_block_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;

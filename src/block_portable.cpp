@@ -1,53 +1,156 @@
-// encrypt_block on any compiler and processor: one byte after the other.
-#include <bit>
+// encrypt_block on any compiler and processor, eight bytes per step by table
+// lookups, as table-driven CRCs are computed.
+//
+// The masks of eight bytes and the register after them are linear in the
+// register at their start and in the eight bytes read (linear_maps.h), so
+// they are the XOR of what each of these contributes alone: one table per
+// register byte and per position of a byte in the eight, indexed by its
+// value. Only the two register lookups wait for the step before; the eight
+// byte lookups are free to run ahead.
+//
+// Plain C++: words are built from bytes and split again by shifts, so the
+// result is the same on processors of either byte order.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "block_paths.h"
 #include "encryptor.h"
-#include "linear_maps.h"
-#include "scalar_step.h"
 
 namespace {
 
-using j6enc::pinned;
+constexpr std::size_t STEP = 8;
 
-// Register bits that select_mask moves down by 0, 4, 5, 6 and 7 places.
-constexpr std::uint32_t MOVED_0 = j6enc::mask_bits_moved_down(0);
-constexpr std::uint32_t MOVED_4 = j6enc::mask_bits_moved_down(4);
-constexpr std::uint32_t MOVED_5 = j6enc::mask_bits_moved_down(5);
-constexpr std::uint32_t MOVED_6 = j6enc::mask_bits_moved_down(6);
-constexpr std::uint32_t MOVED_7 = j6enc::mask_bits_moved_down(7);
-static_assert((MOVED_0 | MOVED_4 | MOVED_5 | MOVED_6 | MOVED_7) == j6enc::mask_source_bits());
+// What some start register and some eight bytes read contribute to a step:
+// byte i of `masks` is the mask of byte i, and `next` the register after the
+// eight bytes.
+struct Contribution {
+    std::uint64_t masks;
+    std::uint16_t next;
+};
 
-std::uint32_t parity8(std::uint32_t value) noexcept
+// The step as the transform is written, one byte after the other.
+constexpr Contribution step_bytewise(std::uint16_t reg, const std::array<std::uint8_t, STEP>& bytes)
 {
-#if defined(__GNUC__)
-    // On a byte, g++ and clang++ use the processor's parity flag.
-    return static_cast<std::uint32_t>(__builtin_parity(static_cast<std::uint8_t>(value)));
-#else
-    return static_cast<std::uint32_t>(std::popcount(static_cast<std::uint8_t>(value))) & 1U;
-#endif
+    Contribution result{0, 0};
+    for (std::size_t i = 0; i < STEP; ++i) {
+        const std::uint8_t mask = select_mask(reg);
+        result.masks |= std::uint64_t{mask} << (8 * i);
+        reg = crc16_step(reg, static_cast<std::uint8_t>(bytes[i] ^ mask));
+    }
+    result.next = reg;
+    return result;
+}
+
+// What byte `position` of the eight contributes when it reads `value`.
+constexpr Contribution byte_contribution(std::size_t position, unsigned value)
+{
+    std::array<std::uint8_t, STEP> bytes{};
+    bytes[position] = static_cast<std::uint8_t>(value);
+    return step_bytewise(0, bytes);
+}
+
+// A contribution for each value of one byte, the masks and the registers
+// apart, so that each lookup is one load of a scaled index.
+struct Table {
+    std::array<std::uint64_t, 256> masks;
+    std::array<std::uint16_t, 256> next;
+};
+
+template <typename Contribute> constexpr Table tabulate(Contribute contribute)
+{
+    Table table{};
+    for (unsigned value = 0; value < 256; ++value) {
+        const Contribution c = contribute(value);
+        table.masks[value] = c.masks;
+        table.next[value] = c.next;
+    }
+    return table;
+}
+
+// The register's low and high byte, and the first byte read.
+constexpr Table REGISTER_LOW =
+    tabulate([](unsigned value) { return step_bytewise(static_cast<std::uint16_t>(value), {}); });
+constexpr Table REGISTER_HIGH =
+    tabulate([](unsigned value) { return step_bytewise(static_cast<std::uint16_t>(value << 8U), {}); });
+constexpr Table FIRST_BYTE = tabulate([](unsigned value) { return byte_contribution(0, value); });
+
+// A byte reaches only the masks of the bytes after it, so for a byte at
+// position 1 or later the masks of bytes 0 and 1 are zero, and its
+// contribution to the next register fits there: one word per lookup. XORed
+// together, these words hold the masks of bytes 2 to 7 and, in bytes 0 and 1,
+// the register.
+constexpr std::uint64_t REGISTER_IN_WORD = 0xFFFFU;
+
+constexpr bool later_bytes_leave_the_register_room()
+{
+    for (std::size_t position = 1; position < STEP; ++position) {
+        for (unsigned value = 0; value < 256; ++value) {
+            if ((byte_contribution(position, value).masks & REGISTER_IN_WORD) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(later_bytes_leave_the_register_room());
+
+constexpr std::array<std::array<std::uint64_t, 256>, STEP - 1> LATER_BYTES = [] {
+    std::array<std::array<std::uint64_t, 256>, STEP - 1> tables{};
+    for (std::size_t position = 1; position < STEP; ++position) {
+        for (unsigned value = 0; value < 256; ++value) {
+            const Contribution alone = byte_contribution(position, value);
+            tables[position - 1][value] = alone.masks | alone.next;
+        }
+    }
+    return tables;
+}();
+
+// Eight bytes as a word, byte i in bits 8i to 8i + 7, and back.
+std::uint64_t load_word(const std::uint8_t* b) noexcept
+{
+    return std::uint64_t{b[0]} | (std::uint64_t{b[1]} << 8U) | (std::uint64_t{b[2]} << 16U)
+           | (std::uint64_t{b[3]} << 24U) | (std::uint64_t{b[4]} << 32U) | (std::uint64_t{b[5]} << 40U)
+           | (std::uint64_t{b[6]} << 48U) | (std::uint64_t{b[7]} << 56U);
+}
+
+void store_word(std::uint8_t* bytes, std::uint64_t word) noexcept
+{
+    for (std::size_t i = 0; i < STEP; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(word >> (8 * i));
+    }
+}
+
+unsigned byte_of(std::uint64_t word, std::size_t position) noexcept
+{
+    return static_cast<unsigned>(word >> (8 * position)) & 0xFFU;
 }
 
 } // namespace
 
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
-    std::uint32_t q = (block_index & 0xFFFFU) ^ SEED_KEY;
-    std::uint32_t late = 0; // LATE_MASK while a parity term is owed
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t byte = pinned(buffer[i] ^ late);
-        const std::uint32_t high = q >> 8U;
-        // h = high ^ byte ^ select_mask(q), as a tree of depth 3 over the
-        // mask's five bit groups and the part known ahead, high ^ byte.
-        const std::uint32_t t0 = pinned((q & MOVED_0) ^ pinned(high ^ byte));
-        const std::uint32_t t1 = pinned(((q & MOVED_4) >> 4U) ^ ((q & MOVED_5) >> 5U));
-        const std::uint32_t t2 = pinned(((q & MOVED_6) >> 6U) ^ ((q & MOVED_7) >> 7U));
-        const std::uint32_t h = pinned(t0 ^ t1) ^ t2;
-        buffer[i] = static_cast<std::uint8_t>(h ^ high); // byte ^ mask
-        late ^= parity8(h) * j6enc::LATE_MASK;
-        // The low byte's move up is kept off the chain.
-        q = pinned((q & 0xFFU) << 8U) ^ ((h << 1U) ^ (h << 2U));
+    std::uint32_t reg = (block_index & 0xFFFFU) ^ SEED_KEY;
+    std::size_t i = 0;
+    for (; length - i >= STEP; i += STEP) {
+        const std::uint64_t plain = load_word(buffer + i);
+        std::uint64_t later = 0;
+        for (std::size_t position = 1; position < STEP; ++position) {
+            later ^= LATER_BYTES[position - 1][byte_of(plain, position)];
+        }
+        const unsigned first = byte_of(plain, 0);
+        // What the bytes contribute is ready before the register is.
+        const std::uint64_t masks_ahead = FIRST_BYTE.masks[first] ^ (later & ~REGISTER_IN_WORD);
+        const std::uint32_t next_ahead = FIRST_BYTE.next[first] ^ static_cast<std::uint32_t>(later & REGISTER_IN_WORD);
+        const unsigned low = reg & 0xFFU;
+        const unsigned high = reg >> 8U;
+        store_word(buffer + i, plain ^ (REGISTER_LOW.masks[low] ^ REGISTER_HIGH.masks[high]) ^ masks_ahead);
+        reg = (std::uint32_t{REGISTER_LOW.next[low]} ^ REGISTER_HIGH.next[high]) ^ next_ahead;
+    }
+    // The last few bytes one after the other, as the transform is written.
+    for (; i < length; ++i) {
+        const auto encrypted = static_cast<std::uint8_t>(buffer[i] ^ select_mask(static_cast<std::uint16_t>(reg)));
+        buffer[i] = encrypted;
+        reg = crc16_step(static_cast<std::uint16_t>(reg), encrypted);
     }
 }

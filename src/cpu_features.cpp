@@ -16,8 +16,6 @@ bool x86_has(std::string_view feature) noexcept
         bool supported;
     };
     const Known known[] = {
-        {"popcnt", static_cast<bool>(__builtin_cpu_supports("popcnt"))},
-        {"bmi2", static_cast<bool>(__builtin_cpu_supports("bmi2"))},
         {"avx2", static_cast<bool>(__builtin_cpu_supports("avx2"))},
         {"gfni", static_cast<bool>(__builtin_cpu_supports("gfni"))},
         {"avx512f", static_cast<bool>(__builtin_cpu_supports("avx512f"))},

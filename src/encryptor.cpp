@@ -11,7 +11,6 @@ namespace {
 constexpr BlockPath PATHS[] = {
     {"portable", encrypt_block_portable, "", true},
 #if J6ENC_X86_PATHS
-    {"bmi2", encrypt_block_bmi2, "bmi2 popcnt", true},
     {"avx2", encrypt_block_avx2, "avx2", false},
     {"gfni_avx2", encrypt_block_gfni_avx2, "gfni avx2", false},
     {"gfni_avx512", encrypt_block_gfni_avx512, "gfni avx512f avx512bw avx512vbmi", false},

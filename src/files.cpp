@@ -8,19 +8,14 @@
 
 namespace {
 
-// Stream buffers, larger than the default so that reading and writing a large
-// file takes few system calls: the kernel's cost per write falls with its
-// size, and past a few hundred KiB hardly at all. Static: the memory is the
-// same for every file and nothing is allocated.
-constexpr std::size_t STREAM_BUFFER_SIZE = std::size_t{256} * 1024;
-char input_stream_buffer[STREAM_BUFFER_SIZE];
-char output_stream_buffer[STREAM_BUFFER_SIZE];
-
-// Gives `stream` one of the static buffers. Should that fail, the stream keeps
-// its default buffer, which is only slower.
-void use_buffer(std::FILE* stream, char* buffer)
+// Both streams are unbuffered: the program reads and writes whole runs of
+// blocks, which the C library then passes straight to the kernel, and a
+// buffer of its own would only add a copy of every byte. (glibc, for one,
+// copies into a full buffer first whatever the size of the write.) Should
+// this fail, the stream keeps its buffer, which is only slower.
+void unbuffer(std::FILE* stream)
 {
-    static_cast<void>(std::setvbuf(stream, buffer, _IOFBF, STREAM_BUFFER_SIZE));
+    static_cast<void>(std::setvbuf(stream, nullptr, _IONBF, 0));
 }
 
 } // namespace
@@ -43,7 +38,7 @@ InputFile open_input(const char* path)
         input.stream = nullptr;
         return input;
     }
-    use_buffer(input.stream, input_stream_buffer);
+    unbuffer(input.stream);
     return input;
 }
 
@@ -69,7 +64,7 @@ std::FILE* open_output(const char* name, const FileFacts& input)
         close_descriptor(fd);
         return nullptr;
     }
-    use_buffer(out, output_stream_buffer);
+    unbuffer(out);
     return out;
 }
 

@@ -23,12 +23,14 @@ bool examine(int fd, FileFacts& facts)
     return true;
 }
 
-// A new file gets the input's read and write bits less the umask: a .DAT is
-// data, never a program, so neither the execute bits nor setuid, setgid or
-// sticky carry over. An existing file keeps its mode.
+// A new file gets the input's read and write bits and its owner's write bit,
+// less the umask. It is never readable by more people than the input, and its
+// owner can always replace it with a later run, even when the input is
+// read-only. A .DAT is data, never a program, so neither the execute bits nor
+// setuid, setgid or sticky carry over. An existing file keeps its mode.
 int open_for_writing(const char* name, const FileFacts& input)
 {
-    return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>(input.mode & 0666U));
+    return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>((input.mode & 0666U) | 0200U));
 }
 
 bool truncate_to_empty(int fd)

@@ -63,11 +63,12 @@ bool examine(int fd, FileFacts& facts)
 }
 
 // Binary, or the C runtime would write every 0x0A byte as 0x0D 0x0A. A new
-// file is read-only when the input is; beyond that it takes the permissions
-// that its folder gives new files, as every file a Windows program creates.
-int open_for_writing(const char* name, const FileFacts& input)
+// file is never read-only, even when the input is, so that a later run can
+// replace it; beyond that it takes the permissions that its folder gives new
+// files, as every file a Windows program creates.
+int open_for_writing(const char* name, const FileFacts& /*input*/)
 {
-    return _open(name, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, static_cast<int>(input.mode));
+    return _open(name, _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
 bool truncate_to_empty(int fd)

@@ -90,59 +90,6 @@ constexpr std::uint16_t byte_feed(std::uint8_t byte) noexcept
     return crc16_step(0, byte);
 }
 
-// The register bits that select_mask takes, as a mask; a bit-extract of the
-// register under it, lowest bit first, is the mask byte.
-constexpr std::uint16_t mask_source_bits() noexcept
-{
-    std::uint16_t bits = 0;
-    for (unsigned i = 0; i < 16; ++i) {
-        if (select_mask(bit16(i)) != 0) {
-            bits |= bit16(i);
-        }
-    }
-    return bits;
-}
-
-// What an odd high byte h of the step's W adds to the next register besides
-// (h << 1) ^ (h << 2): crc16_step(0, h) is those two shifted copies, plus this
-// when h has an odd number of bits set (checked below for every h).
-constexpr std::uint16_t parity_feed() noexcept
-{
-    return static_cast<std::uint16_t>(byte_feed(1) ^ (1U << 1U) ^ (1U << 2U));
-}
-
-constexpr bool parity_feed_completes_the_step() noexcept
-{
-    for (unsigned h = 0; h < 256; ++h) {
-        unsigned odd = h;
-        odd ^= odd >> 4U;
-        odd ^= odd >> 2U;
-        odd ^= odd >> 1U;
-        const unsigned closed = (h << 1U) ^ (h << 2U) ^ ((odd & 1U) != 0 ? parity_feed() : 0U);
-        if (byte_feed(static_cast<std::uint8_t>(h)) != closed) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(parity_feed_completes_the_step());
-
-// A zero byte leaves the parity term as it is, which lets the scalar paths add
-// a step's parity term one byte late (scalar_step.h).
-static_assert(crc16_step(parity_feed(), 0) == parity_feed());
-
-// The register bits that select_mask moves down by `shift` places.
-constexpr std::uint16_t mask_bits_moved_down(unsigned shift) noexcept
-{
-    std::uint16_t bits = 0;
-    for (unsigned i = shift; i < 16; ++i) {
-        if (select_mask(bit16(i)) == (1U << (i - shift))) {
-            bits |= bit16(i);
-        }
-    }
-    return bits;
-}
-
 } // namespace j6enc
 
 #endif

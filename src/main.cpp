@@ -9,7 +9,9 @@
 // either file is open, and every report comes after both are closed: started
 // with descriptor 1 closed, the program may get descriptor 1 for a file, and a
 // message written then would land in that file.
+#include <algorithm>
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -17,6 +19,16 @@
 #include "files.h"
 
 namespace {
+
+// The file is read, encrypted and written in runs of whole blocks, 256 KiB at
+// a time: the streams are unbuffered, so the C library moves each run
+// straight between the kernel and this buffer, with no copy of its own, and a
+// large file takes few system calls. fread fills a run completely unless the
+// input ends or fails, from a pipe too, so block k of a run still holds the
+// file's bytes 512k to 512k + 511 of that run. Static: the memory is the same
+// for every file, and nothing is allocated.
+constexpr std::size_t RUN_SIZE = 512 * BLOCK_SIZE;
+std::uint8_t run_buffer[RUN_SIZE];
 
 // Reports a failure on the file `name` followed by `suffix`; the output's name
 // is the input path followed by ".DAT", so it never needs a buffer of its own.
@@ -53,12 +65,13 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    // The working buffer holds the output name first, then the current block.
-    std::uint8_t buffer[BLOCK_SIZE];
+    // The run buffer holds the output name first, in its first block, then the
+    // file's bytes.
+    std::uint8_t* const buffer = run_buffer;
     char* const out_name = reinterpret_cast<char*>(buffer);
     const int name_length = std::snprintf(out_name, BLOCK_SIZE, "%s.DAT", in_path);
     if (name_length < 0 || static_cast<unsigned>(name_length) >= BLOCK_SIZE) {
-        // Longer than the buffer holds: the name was cut, so open nothing.
+        // Longer than the first block holds: the name was cut, so open nothing.
         close_input(in);
         report("open", in_path, ".DAT");
         return 1;
@@ -73,16 +86,18 @@ int run(int argc, char* argv[])
     bool write_failed = false;
     std::uint32_t block_index = 0;
     for (;;) {
-        const std::size_t count = std::fread(buffer, 1, BLOCK_SIZE, in);
+        const std::size_t count = std::fread(buffer, 1, RUN_SIZE, in);
         if (count == 0) {
             break;
         }
-        encrypt_block(buffer, count, block_index);
+        for (std::size_t start = 0; start < count; start += BLOCK_SIZE) {
+            encrypt_block(buffer + start, std::min(BLOCK_SIZE, count - start), block_index);
+            ++block_index;
+        }
         if (std::fwrite(buffer, 1, count, out) != count) {
             write_failed = true;
             break;
         }
-        ++block_index;
         // Stop at a read error even when the failing read delivered some bytes.
         if (std::ferror(in) != 0) {
             break;

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <ostream>
 #include <random>
 #include <sstream>
@@ -118,10 +117,16 @@ TEST(SelectMask, PicksTheTabledRegisterBits)
     }
 }
 
-// The one-byte-at-a-time paths' mask byte and register step for every
-// register and byte: block index k starts from register k ^ SEED_KEY, and the
-// three zero bytes after the first one show, through their mask bytes, the
-// whole register that the first byte left.
+// The steps of the paths that work through a block in steps of at most eight
+// bytes, for every register and byte; block index k starts from register
+// k ^ SEED_KEY, and zero bytes after a step show, through their mask bytes,
+// the whole register it left.
+//   - A block of 4 bytes goes one byte at a time: every register with every
+//     first byte.
+//   - A block of 11 goes by a step of eight, then three bytes one at a time.
+//     The step XORs what the register's two bytes and each of the eight bytes
+//     contribute, each looked up alone: every register with zero bytes, and
+//     every byte at every position from one register, meet every entry.
 TEST(ScalarPaths, EveryRegisterAndByteMatchTheBitwiseReference)
 {
     // Three mask bytes in a row determine the register they start from.
@@ -141,17 +146,29 @@ TEST(ScalarPaths, EveryRegisterAndByteMatchTheBitwiseReference)
         }
     }
     ASSERT_FALSE(scalar_paths.empty());
+    // Byte `value` at `position` of a block of `length`, the rest zero.
+    const auto matches = [&](std::uint32_t index, std::size_t length, std::size_t position, std::uint32_t value) {
+        std::array<std::uint8_t, 11> expected{};
+        expected[position] = static_cast<std::uint8_t>(value);
+        const std::array<std::uint8_t, 11> plain = expected;
+        reference_transform(expected.data(), length, index, false);
+        return std::all_of(scalar_paths.begin(), scalar_paths.end(), [&](BlockEncryptor encrypt) {
+            std::array<std::uint8_t, 11> block = plain;
+            encrypt(block.data(), length, index);
+            return block == expected;
+        });
+    };
     for (std::uint32_t index = 0; index <= 0xFFFFU; ++index) {
-        for (std::uint32_t first = 0; first <= 0xFFU; ++first) {
-            std::uint8_t expected[4] = {static_cast<std::uint8_t>(first), 0, 0, 0};
-            reference_transform(expected, sizeof expected, index, false);
-            for (BlockEncryptor encrypt : scalar_paths) {
-                std::uint8_t block[4] = {static_cast<std::uint8_t>(first), 0, 0, 0};
-                encrypt(block, sizeof block, index);
-                if (std::memcmp(block, expected, sizeof block) != 0) {
-                    FAIL() << "register " << (index ^ SEED_KEY) << " byte " << first;
-                }
+        for (std::uint32_t value = 0; value <= 0xFFU; ++value) {
+            if (!matches(index, 4, 0, value)) {
+                FAIL() << "register " << (index ^ SEED_KEY) << " byte " << value;
             }
+        }
+        ASSERT_TRUE(matches(index, 11, 0, 0)) << "a step from register " << (index ^ SEED_KEY);
+    }
+    for (std::size_t position = 0; position < 8; ++position) {
+        for (std::uint32_t value = 0; value <= 0xFFU; ++value) {
+            ASSERT_TRUE(matches(0, 11, position, value)) << "a step with byte " << value << " at " << position;
         }
     }
 }
