@@ -61,6 +61,21 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Paths, EncryptBlock, ::testing::ValuesIn(paths_under_test()),
                          [](const ::testing::TestParamInfo<BlockPath>& info) { return std::string(info.param.name); });
 
+// A name that detection does not know is never supported, wherever it
+// stands in a list, so neither is a path that needs it. The other names are
+// ones a processor that runs these tests may well have: detection that said
+// yes too often would send such a path to a processor without it.
+TEST(Detection, AnUnknownExtensionIsNeverSupported)
+{
+    EXPECT_FALSE(cpu_has("no_such_feature"));
+    EXPECT_FALSE(cpu_has(""));
+    for (const char* features : {"no_such_feature", "no_such_feature avx2", "avx2 no_such_feature",
+                                 "avx2 no_such_feature avx2", "avx2 gfni avx512f no_such_feature"}) {
+        EXPECT_FALSE(cpu_has_all(features)) << features;
+        EXPECT_FALSE(path_supported({"unknown", encrypt_block_portable, features, true})) << features;
+    }
+}
+
 TEST(Crc16Step, ClosedFormMatchesBitwiseStepForEveryRegisterAndByte)
 {
     for (std::uint32_t reg = 0; reg <= 0xFFFFU; ++reg) {

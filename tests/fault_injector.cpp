@@ -7,6 +7,10 @@
 // passes COUNT bytes on (default 0) and leaves the stream's error indicator
 // set; a failing fclose closes the stream and then returns EOF. Every other
 // call goes to the next definition, the C library's or a sanitizer's.
+//
+// NAME fstat_elsewhere makes the CALL-th fstat succeed, but report the inode
+// number that the first fstat reported on another device: another file that
+// happens to have the first one's number (ERRNO is not used).
 #undef _FORTIFY_SOURCE // its inline wrappers would clash with the definitions here
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +26,7 @@
 namespace {
 
 struct Fault {
-    char name[16] = "";
+    char name[32] = "";
     long call = 0;
     int error = 0;
     std::size_t count = 0;
@@ -33,7 +37,7 @@ const Fault& fault()
     static const Fault parsed = [] {
         Fault f;
         const char* setting = std::getenv("J6ENC_FAULT");
-        if (setting == nullptr || std::sscanf(setting, "%15[^:]:%ld:%d:%zu", f.name, &f.call, &f.error, &f.count) < 3) {
+        if (setting == nullptr || std::sscanf(setting, "%31[^:]:%ld:%d:%zu", f.name, &f.call, &f.error, &f.count) < 3) {
             f.name[0] = '\0';
         }
         return f;
@@ -41,11 +45,17 @@ const Fault& fault()
     return parsed;
 }
 
+// Counts a call of `name`; true when it is the chosen call.
+bool chosen(const char* name)
+{
+    static long calls = 0;
+    return std::strcmp(fault().name, name) == 0 && ++calls == fault().call;
+}
+
 // Counts a call of `name`; true when it is the call that fails, with errno set.
 bool strikes(const char* name)
 {
-    static long calls = 0;
-    if (std::strcmp(fault().name, name) != 0 || ++calls != fault().call) {
+    if (!chosen(name)) {
         return false;
     }
     errno = fault().error;
@@ -98,7 +108,24 @@ int open(const char* path, int flags, ...)
 int fstat(int fd, struct stat* info) noexcept
 {
     static const auto real = next<int (*)(int, struct stat*)>("fstat");
-    return strikes("fstat") ? -1 : real(fd, info);
+    static bool seen = false;
+    static dev_t first_device = 0;
+    static ino_t first_inode = 0;
+    if (strikes("fstat")) {
+        return -1;
+    }
+    const bool elsewhere = chosen("fstat_elsewhere");
+    const int result = real(fd, info);
+    if (result == 0 && !seen) {
+        seen = true;
+        first_device = info->st_dev;
+        first_inode = info->st_ino;
+    }
+    if (result == 0 && elsewhere) {
+        info->st_dev = first_device + 1;
+        info->st_ino = first_inode;
+    }
+    return result;
 }
 
 int ftruncate(int fd, off_t length) noexcept

@@ -392,7 +392,10 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
 
 // One call on a file fails in each run. The input is never harmed, nothing is
 // deleted, and the output holds the encryption of the bytes read, up to the
-// failing write. A read error is reported before a write error.
+// failing write. A read error is reported before a write error. A run that
+// must not make the call (an output with no bytes is never truncated), or
+// whose output merely has the input's inode number on another device,
+// succeeds: those rows expect no message.
 TEST_F(Program, ReportsEveryFailingFileOperation)
 {
     if (windows_exe() != nullptr) {
@@ -400,7 +403,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
     }
     const Bytes data = pattern(2000);
     write_bytes(dir_ / "in", data);
-    enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL }; // in.DAT before the run
+    enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL, EMPTY_OUTPUT }; // in.DAT before the run
     const Bytes old_output(3000, 0xAA);
     struct Case {
         std::string fault;
@@ -427,23 +430,26 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         {fault("fclose", 1, EIO), NONE, write_out, 2000},
         {fault("fstat", 2, EIO), LINK_TO_INPUT, open_out, 0},
         {fault("fread", 1, EIO, 100), LINK_TO_FULL, read_in, 0},
+        {fault("ftruncate", 1, EIO), NONE, "", 2000},
+        {fault("ftruncate", 1, EIO), EMPTY_OUTPUT, "", 2000},
+        {fault("fstat_elsewhere", 2, 0), NONE, "", 2000},
     };
     const Bytes encrypted = reference_file(data);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault + " with in.DAT " + std::to_string(c.existing));
         fs::remove(dir_ / "in.DAT");
-        if (c.existing == OLD_OUTPUT) {
-            write_bytes(dir_ / "in.DAT", old_output);
+        if (c.existing == OLD_OUTPUT || c.existing == EMPTY_OUTPUT) {
+            write_bytes(dir_ / "in.DAT", c.existing == OLD_OUTPUT ? old_output : Bytes{});
         } else if (c.existing != NONE) {
             fs::create_symlink(c.existing == LINK_TO_INPUT ? "in" : "/dev/full", dir_ / "in.DAT");
         }
         const Outcome outcome = run({"in"}, {c.fault});
-        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(read_bytes(dir_ / "in"), data);
         EXPECT_EQ(entries(), (c.output < 0 ? std::set<std::string>{"in"} : std::set<std::string>{"in", "in.DAT"}));
-        if (c.existing == NONE && c.output >= 0) {
+        if ((c.existing == NONE || c.existing == EMPTY_OUTPUT) && c.output >= 0) {
             EXPECT_EQ(read_bytes(dir_ / "in.DAT"), Bytes(encrypted.begin(), encrypted.begin() + c.output));
         }
         if (c.existing == OLD_OUTPUT) {
@@ -454,7 +460,8 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
 
 // A new output gets the input's read and write bits and its owner's write bit,
 // less the umask, never execute, setuid, setgid or sticky bits; an existing
-// one keeps its mode, and loses its old bytes even when the input has none.
+// one keeps its mode, and loses its old bytes even when the input has none,
+// down to the last one.
 TEST_F(Program, GivesTheOutputTheInputsPermissions)
 {
     struct Case {
@@ -462,19 +469,23 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
         mode_t mask;
         unsigned existing; // 0: no output before the run
         unsigned output;
-        std::size_t size = 700; // of the input
-        bool twice = false;     // a second run, on other bytes, replaces the first one's output
+        std::size_t size = 700;           // of the input
+        bool twice = false;               // a second run, on other bytes, replaces the first one's output
+        std::size_t existing_size = 3000; // of the output before the run
     };
     const Case cases[] = {
-        {0600, 022, 0, 0600}, {0640, 022, 0, 0640},    {0755, 022, 0, 0644},       {04755, 022, 0, 0644},
-        {0644, 077, 0, 0600}, {0600, 022, 0604, 0604}, {0600, 022, 0604, 0604, 0}, {0444, 022, 0, 0644, 700, true},
+        {0600, 022, 0, 0600},       {0640, 022, 0, 0640},
+        {0755, 022, 0, 0644},       {04755, 022, 0, 0644},
+        {0644, 077, 0, 0600},       {0600, 022, 0604, 0604},
+        {0600, 022, 0604, 0604, 0}, {0444, 022, 0, 0644, 700, true},
+        {0666, 0, 0, 0666},         {0600, 022, 0604, 0604, 0, false, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing) + " size "
-                     + std::to_string(c.size));
+                     + std::to_string(c.size) + " over " + std::to_string(c.existing_size));
         fs::remove(dir_ / "in.DAT");
         if (c.existing != 0) {
-            write_bytes(dir_ / "in.DAT", Bytes(3000, 0xAA));
+            write_bytes(dir_ / "in.DAT", Bytes(c.existing_size, 0xAA));
             fs::permissions(dir_ / "in.DAT", fs::perms(c.existing));
         }
         for (std::size_t run = 0; run < (c.twice ? 2U : 1U); ++run) {
@@ -551,13 +562,14 @@ TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
 // The Windows build alone: a name with non-ASCII characters, a hard link to
 // the input as the output, a read-only input, whose new output is writable
 // all the same, and the bytes that a text-mode file would change (0x0A, 0x0D,
-// 0x1A).
+// 0x1A). And NUL, the null device in every folder, whose output NUL.DAT names
+// the null device too: the run succeeds and leaves no file behind.
 TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
 {
     if (windows_exe() == nullptr) {
         GTEST_SKIP() << "runs against the Windows build (J6ENC_WINDOWS_EXE) only";
     }
-    enum Setup { PLAIN, HARD_LINK, READ_ONLY };
+    enum Setup { PLAIN, HARD_LINK, READ_ONLY, NUL_DEVICE };
     struct Case {
         std::string name;
         Setup setup;
@@ -568,6 +580,7 @@ TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
         {"\u30c7\u30fc\u30bf.bin", PLAIN, ""},
         {"hard", HARD_LINK, "Error: cannot open hard.DAT\n"},
         {"read-only", READ_ONLY, ""},
+        {"NUL", NUL_DEVICE, ""},
     };
     Bytes data = pattern(1500);
     const std::uint8_t text_mode_bytes[] = {0x0D, 0x0A, 0x1A};
@@ -578,16 +591,23 @@ TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
         SCOPED_TRACE(c.name);
         const fs::path input = dir_ / fs::u8path(c.name);
         const fs::path output = dir_ / fs::u8path(c.name + ".DAT");
-        write_bytes(input, data);
+        if (c.setup != NUL_DEVICE) {
+            write_bytes(input, data);
+        }
         if (c.setup == HARD_LINK) {
             fs::create_hard_link(input, output);
         } else if (c.setup == READ_ONLY) {
             fs::permissions(input, fs::perms(0444));
         }
+        const std::set<std::string> before = entries();
         const Outcome outcome = run({c.name});
         EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");
+        if (c.setup == NUL_DEVICE) {
+            EXPECT_EQ(entries(), before);
+            continue;
+        }
         EXPECT_EQ(read_bytes(input), data);
         if (c.message.empty()) {
             EXPECT_EQ(read_bytes(output), reference_file(data));
