@@ -11,6 +11,8 @@
 # the peak resident memory of j6enc for a 1 MiB and a full-size input.
 #
 # Usage: bench/whole_file.sh [SIZE_MIB [ROUNDS]]   (defaults: 256 and 9)
+#   J6ENC_BUILD, when set, names another benchmark build to measure, such as
+#   one configured with -DJ6ENC_VECTOR_PATHS=OFF.
 # Needs the benchmark build (cmake --workflow --preset bench), openssl and
 # /usr/bin/time.
 set -euo pipefail
@@ -18,8 +20,9 @@ set -euo pipefail
 size_mib=${1:-256}
 rounds=${2:-9}
 root=$(cd "$(dirname "$0")/.." && pwd)
-j6enc=$root/build/bench/j6enc
-bench=$root/build/bench/bench/j6enc_bench
+build=${J6ENC_BUILD:-$root/build/bench}
+j6enc=$build/j6enc
+bench=$build/bench/j6enc_bench
 for tool in "$j6enc" "$bench" /usr/bin/time; do
     [[ -x $tool ]] || { echo "missing $tool: build with 'cmake --workflow --preset bench'" >&2; exit 1; }
 done
