@@ -13,6 +13,8 @@
 # Usage: bench/whole_file.sh [SIZE_MIB [ROUNDS]]   (defaults: 256 and 9)
 #   J6ENC_BUILD, when set, names another benchmark build to measure, such as
 #   one configured with -DJ6ENC_VECTOR_PATHS=OFF.
+#   J6ENC_VS, when set, names another j6enc program (an earlier version's,
+#   say), timed in every round too, right after the first.
 # Needs the benchmark build (cmake --workflow --preset bench), openssl and
 # /usr/bin/time.
 set -euo pipefail
@@ -23,6 +25,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${J6ENC_BUILD:-$root/build/bench}
 j6enc=$build/j6enc
 bench=$build/bench/j6enc_bench
+other=${J6ENC_VS:-}
 for tool in "$j6enc" "$bench" /usr/bin/time; do
     [[ -x $tool ]] || { echo "missing $tool: build with 'cmake --workflow --preset bench'" >&2; exit 1; }
 done
@@ -47,6 +50,7 @@ timed() {
     echo $(($(now) - start))
 }
 encrypt() { timed "$work/in.bin.DAT" "$j6enc" "$work/in.bin"; }
+versus() { if [[ -n $other ]]; then timed "$work/in.bin.DAT" "$other" "$work/in.bin"; else echo 1; fi; }
 copy() { timed "$work/copy" sh -c 'cat "$1" > "$2"' sh "$work/in.bin" "$work/copy"; }
 aes() {
     timed "$work/aes" openssl enc -aes-128-ctr -K 000102030405060708090a0b0c0d0e0f \
@@ -56,7 +60,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 
 : > "$work/times"
 for ((round = 1; round <= rounds; round++)); do
-    echo "$(encrypt) $(copy) $(aes)" >> "$work/times"
+    echo "$(encrypt) $(versus) $(copy) $(aes)" >> "$work/times"
 done
 rm -f "$work/copy" "$work/aes" "$work/in.bin.DAT"
 
@@ -84,14 +88,17 @@ peak_large=$(peak "$work/in.bin")
 
 column() { awk -v c="$1" '{ print $c }' "$work/times" | median; }
 ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$work/times" | median; }
-awk -v mib="$size_mib" -v rounds="$rounds" -v e="$(column 1)" -v c="$(column 2)" -v a="$(column 3)" \
-    -v t="$transform" -v rc="$(ratio 1 2)" -v ra="$(ratio 1 3)" -v ps="$peak_small" -v pl="$peak_large" 'BEGIN {
+awk -v mib="$size_mib" -v rounds="$rounds" -v e="$(column 1)" -v c="$(column 3)" -v a="$(column 4)" \
+    -v t="$transform" -v rc="$(ratio 1 3)" -v ra="$(ratio 1 4)" -v ps="$peak_small" -v pl="$peak_large" \
+    -v other="$other" -v o="$(column 2)" -v ro="$(ratio 1 2)" 'BEGIN {
     printf "file: %d MiB in the page cache; medians of %d rounds\n", mib, rounds
     printf "%-38s %8.3f s  %7.1f MiB/s\n", "j6enc FILE", e / 1e9, mib / (e / 1e9)
+    if (other != "") printf "%-38s %8.3f s  %7.1f MiB/s (%s)\n", "J6ENC_VS FILE", o / 1e9, mib / (o / 1e9), other
     printf "%-38s %8.3f s\n", "cat FILE > COPY", c / 1e9
     printf "%-38s %8.3f s\n", "openssl enc -aes-128-ctr", a / 1e9
     printf "%-38s %8.3f s  %7.1f MiB/s\n", "encrypt_block alone (j6enc_bench)", t / 1e9, mib / (t / 1e9)
     printf "j6enc / cat FILE > COPY, median of paired rounds:  %.2f\n", rc
     printf "j6enc / openssl aes-128-ctr, median of paired rounds: %.2f\n", ra
+    if (other != "") printf "j6enc / J6ENC_VS, median of paired rounds: %.3f\n", ro
     printf "peak resident memory: 1 MiB input %d KiB, %d MiB input %d KiB (difference %d KiB)\n", ps, mib, pl, pl - ps
 }'

@@ -9,9 +9,11 @@
 # A release is a line "## VERSION - YYYY-MM-DD" followed by bullets "- text",
 # continued on lines indented by two spaces; text before the first release is
 # an introduction and is left out. Bullets are rewrapped to 80 columns. The
-# releases must be newest first, each with a later date than the next one and
-# at least one bullet, as the changelog format demands; anything else stops
-# the build with the offending line.
+# releases must be newest first, none dated before the next one, each with at
+# least one bullet; anything else stops the build with the offending line.
+# Each release must have a later time than the next one, as the Debian
+# format demands, so releases of one day are told apart by the hour: the
+# oldest of the day at midnight, each later one an hour after the one below.
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT DEFINED FORMAT)
@@ -43,8 +45,8 @@ set(day_names Sun Mon Tue Wed Thu Fri Sat)
 set(month_offsets 0 3 2 5 0 3 5 1 4 6 2 4)
 
 # The date of an ISO date YEAR-MM-DD as the format wants it: RFC 2822 at
-# midnight UTC for Debian, "Wed Dec 09 2026" for RPM.
-function(changelog_date year mm dd out)
+# `hour` o'clock UTC for Debian, "Wed Dec 09 2026" for RPM.
+function(changelog_date year mm dd hour out)
   math(EXPR month "1${mm} - 100")
   math(EXPR day "1${dd} - 100")
   if(month LESS 1 OR month GREATER 12 OR day LESS 1 OR day GREATER 31)
@@ -62,7 +64,14 @@ function(changelog_date year mm dd out)
   if(FORMAT STREQUAL "rpm")
     set(${out} "${day_name} ${month_name} ${dd} ${year}" PARENT_SCOPE)
   else()
-    set(${out} "${day_name}, ${dd} ${month_name} ${year} 00:00:00 +0000" PARENT_SCOPE)
+    if(hour GREATER 23)
+      message(FATAL_ERROR "${INPUT}: more than 24 releases on ${year}-${mm}-${dd}")
+    endif()
+    string(LENGTH "${hour}" digits)
+    if(digits EQUAL 1)
+      set(hour "0${hour}")
+    endif()
+    set(${out} "${day_name}, ${dd} ${month_name} ${year} ${hour}:00:00 +0000" PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -115,6 +124,11 @@ macro(end_release)
   endif()
 endmacro()
 
+# The dates of every release, newest first, to count a day's releases.
+file(STRINGS "${INPUT}" release_dates REGEX "^## ")
+list(TRANSFORM release_dates REPLACE "^.* - " "")
+set(release 0)
+
 file(READ "${INPUT}" rest)
 set(text "")
 set(version "")
@@ -144,11 +158,24 @@ while(left GREATER 0)
     endif()
     set(version "${CMAKE_MATCH_1}")
     set(iso_date "${CMAKE_MATCH_2}-${CMAKE_MATCH_3}-${CMAKE_MATCH_4}")
-    if(NOT previous_date STREQUAL "" AND NOT iso_date STRLESS previous_date)
-      message(FATAL_ERROR "${INPUT}:${number}: release ${version} must be older than the one above it")
+    if(NOT previous_date STREQUAL "" AND iso_date STRGREATER previous_date)
+      message(FATAL_ERROR "${INPUT}:${number}: release ${version} must not be newer than the one above it")
     endif()
     set(previous_date "${iso_date}")
-    changelog_date(${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} date)
+    # Its hour: how many releases of the same day follow it.
+    set(hour 0)
+    math(EXPR below "${release} + 1")
+    list(LENGTH release_dates releases)
+    while(below LESS releases)
+      list(GET release_dates ${below} below_date)
+      if(NOT below_date STREQUAL iso_date)
+        break()
+      endif()
+      math(EXPR hour "${hour} + 1")
+      math(EXPR below "${below} + 1")
+    endwhile()
+    math(EXPR release "${release} + 1")
+    changelog_date(${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4} ${hour} date)
     if(NOT text STREQUAL "")
       string(APPEND text "\n")
     endif()
