@@ -2,8 +2,6 @@
 // that differ are those of files_platform.h.
 #include "files.h"
 
-#include <cstddef>
-
 #include "files_platform.h"
 
 namespace {
@@ -11,8 +9,9 @@ namespace {
 // Both streams are unbuffered: the program reads and writes whole runs of
 // blocks, which the C library then passes straight to the kernel, and a
 // buffer of its own would only add a copy of every byte. (glibc, for one,
-// copies into a full buffer first whatever the size of the write.) Should
-// this fail, the stream keeps its buffer, which is only slower.
+// copies a write into its buffer whenever the buffer has room, however large
+// the write.) Should this fail, the stream keeps its buffer, which is only
+// slower.
 void unbuffer(std::FILE* stream)
 {
     static_cast<void>(std::setvbuf(stream, nullptr, _IONBF, 0));
