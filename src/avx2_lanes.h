@@ -56,6 +56,7 @@ struct Avx2Lanes {
     static void load(const std::uint8_t* block, Vector bytes[16])
     {
         Vector rows[16];
+#pragma GCC unroll 64
         for (std::size_t m = 0; m < 16; ++m) {
             rows[m] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + 256 + 16 * m),
                                           reinterpret_cast<const __m128i*>(block + 16 * m));
@@ -67,6 +68,7 @@ struct Avx2Lanes {
     {
         Vector rows[16];
         j6enc::lanes::transpose_16x16<Avx2Lanes>(bytes, rows);
+#pragma GCC unroll 64
         for (std::size_t m = 0; m < 16; ++m) {
             _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(block + 256 + 16 * m),
                                  reinterpret_cast<__m128i*>(block + 16 * m), rows[m]);

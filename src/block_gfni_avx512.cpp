@@ -91,17 +91,20 @@ struct GfniAvx512Ops {
     static void transpose_words(Vector v[8])
     {
         Vector pairs[8];
+#pragma GCC unroll 64
         for (unsigned i = 0; i < 8; i += 2) {
             pairs[i] = _mm512_unpacklo_epi64(v[i], v[i + 1]);
             pairs[i + 1] = _mm512_unpackhi_epi64(v[i], v[i + 1]);
         }
         Vector quads[8];
+#pragma GCC unroll 64
         for (unsigned i = 0; i < 8; i += 4) {
             quads[i] = _mm512_shuffle_i64x2(pairs[i], pairs[i + 2], 0x88);
             quads[i + 1] = _mm512_shuffle_i64x2(pairs[i + 1], pairs[i + 3], 0x88);
             quads[i + 2] = _mm512_shuffle_i64x2(pairs[i], pairs[i + 2], 0xDD);
             quads[i + 3] = _mm512_shuffle_i64x2(pairs[i + 1], pairs[i + 3], 0xDD);
         }
+#pragma GCC unroll 64
         for (unsigned i = 0; i < 4; ++i) {
             v[i] = _mm512_shuffle_i64x2(quads[i], quads[i + 4], 0x88);
             v[i + 4] = _mm512_shuffle_i64x2(quads[i], quads[i + 4], 0xDD);
@@ -114,6 +117,7 @@ struct GfniAvx512Ops {
     static void load(const std::uint8_t* block, Vector bytes[8])
     {
         const Vector transpose = _mm512_load_si512(BYTE_TRANSPOSE.byte);
+#pragma GCC unroll 64
         for (std::size_t m = 0; m < 8; ++m) {
             bytes[m] = _mm512_permutexvar_epi8(transpose, _mm512_loadu_si512(block + 64 * m));
         }
@@ -124,6 +128,7 @@ struct GfniAvx512Ops {
     {
         const Vector transpose = _mm512_load_si512(BYTE_TRANSPOSE.byte);
         transpose_words(bytes);
+#pragma GCC unroll 64
         for (std::size_t m = 0; m < 8; ++m) {
             _mm512_storeu_si512(block + 64 * m, _mm512_permutexvar_epi8(transpose, bytes[m]));
         }

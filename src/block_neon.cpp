@@ -62,8 +62,10 @@ struct NeonOps {
     // 31, each transposed on its own.
     static void load(const std::uint8_t* block, Vector bytes[32])
     {
+#pragma GCC unroll 64
         for (std::size_t half = 0; half < 2; ++half) {
             Vector rows[16];
+#pragma GCC unroll 64
             for (std::size_t m = 0; m < 16; ++m) {
                 rows[m] = vld1q_u8(block + 32 * m + 16 * half);
             }
@@ -73,9 +75,11 @@ struct NeonOps {
 
     static void store(std::uint8_t* block, const Vector bytes[32])
     {
+#pragma GCC unroll 64
         for (std::size_t half = 0; half < 2; ++half) {
             Vector rows[16];
             j6enc::lanes::transpose_16x16<NeonOps>(bytes + 16 * half, rows);
+#pragma GCC unroll 64
             for (std::size_t m = 0; m < 16; ++m) {
                 vst1q_u8(block + 32 * m + 16 * half, rows[m]);
             }

@@ -27,10 +27,12 @@ template <class Ops> void transpose_16x16(const typename Ops::Vector in[16], typ
 {
     typename Ops::Vector a[16];
     typename Ops::Vector b[16];
+#pragma GCC unroll 64
     for (unsigned v = 0; v < 16; ++v) {
         a[v] = in[bit_reversed_4(v)];
     }
     const auto round = [](const typename Ops::Vector* from, typename Ops::Vector* to, auto width) {
+#pragma GCC unroll 64
         for (std::size_t v = 0; v < 8; ++v) {
             to[2 * v] = Ops::template interleave<decltype(width)::value, false>(from[v], from[v + 8]);
             to[2 * v + 1] = Ops::template interleave<decltype(width)::value, true>(from[v], from[v + 8]);

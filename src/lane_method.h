@@ -38,6 +38,11 @@
 //   load(block, bytes)       bytes[k], lane l = block[LANE_BYTES * l + k]
 //   store(block, bytes)      the inverse of load (bytes may be used up)
 //
+// Every loop over vectors is unrolled completely (#pragma GCC unroll), here
+// and in the paths' own loads and stores: only then do the arrays of vectors
+// live in registers, and compilers unroll such loops by themselves at -O3
+// alone, not at the -O2 that distributions build with.
+//
 // Every function here that runs is a template over Ops or has internal
 // linkage: each path's file is compiled for its own instruction set, and no
 // copy of a function compiled for one set may stand in for another's.
@@ -351,13 +356,16 @@ template <class Ops> void encrypt_lanes(std::uint8_t* block, std::uint16_t start
     // Each run: what it adds to the register, and its bytes XORed with what
     // its earlier bytes add to their masks.
     Register<Ops> added[P::RUNS];
+#pragma GCC unroll 64
     for (std::size_t j = 0; j < P::RUNS; ++j) {
         Vector* const run = bytes + std::size_t{RUN} * j;
         typename Ops::Input in[RUN];
+#pragma GCC unroll 64
         for (unsigned i = 0; i < RUN; ++i) {
             in[i] = Ops::prepare(run[i]);
             const Register<Ops> feed = {Ops::product(in[i], PLAN.feed_low[i]), Ops::product(in[i], PLAN.feed_high[i])};
             added[j] = i == 0 ? feed : bitwise_xor(added[j], feed);
+#pragma GCC unroll 64
             for (unsigned d = 1; d <= i; ++d) {
                 run[i] = Ops::bitwise_xor(run[i], Ops::product(in[i - d], PLAN.key[d]));
             }
@@ -368,6 +376,7 @@ template <class Ops> void encrypt_lanes(std::uint8_t* block, std::uint16_t start
     // from 0; lane_end: what the whole lane adds to its end register.
     Register<Ops> within[P::RUNS];
     Register<Ops> lane_end = added[0];
+#pragma GCC unroll 64
     for (std::size_t j = 1; j < P::RUNS; ++j) {
         within[j] = lane_end;
         lane_end = bitwise_xor(apply_halves(prepare(lane_end), PLAN.run_jump[1]), added[j]);
@@ -385,11 +394,13 @@ template <class Ops> void encrypt_lanes(std::uint8_t* block, std::uint16_t start
 
     // Each run's start register, and from it the masks of the run's bytes.
     const PreparedRegister<Ops> first_in = prepare(first);
+#pragma GCC unroll 64
     for (std::size_t j = 0; j < P::RUNS; ++j) {
         Vector* const run = bytes + std::size_t{RUN} * j;
         const Register<Ops> reg = j == 0 ? first : bitwise_xor(apply_halves(first_in, PLAN.run_jump[j]), within[j]);
         run[0] = Ops::bitwise_xor(run[0], reg.low);
         const PreparedRegister<Ops> in = prepare(reg);
+#pragma GCC unroll 64
         for (unsigned i = 1; i < RUN; ++i) {
             run[i] = Ops::bitwise_xor(run[i], Ops::bitwise_xor(Ops::product(in.low, PLAN.start_from_low[i]),
                                                                Ops::product(in.high, PLAN.start_from_high[i])));
