@@ -1,7 +1,7 @@
 // Speed of the block transform: every path built into the program and
-// encrypt_block as dispatched, beside two loops kept for comparison, the
-// single-chain loop of release 1.0.0 and the same loop on the bitwise
-// eight-shift step. Run with --benchmark_repetitions and
+// encrypt_block as dispatched, one block at a time and on runs of blocks
+// (encrypt_blocks), beside two loops kept for comparison, the single-chain
+// loop of release 1.0.0 and the same loop on the bitwise eight-shift step. Run with --benchmark_repetitions and
 // --benchmark_enable_random_interleaving so that all of them share the
 // machine's ups and downs, and compare medians.
 #include <cstdint>
@@ -62,6 +62,26 @@ void BM_Block(benchmark::State& state, BlockEncryptor encrypt)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(BLOCK_SIZE));
 }
 
+// A run of 512 blocks, the 256 KiB that j6enc reads at a time, numbered on
+// from run to run.
+void BM_Run(benchmark::State& state, RunEncryptor encrypt)
+{
+    constexpr std::size_t BLOCKS = 512;
+    std::vector<std::uint8_t> run;
+    for (std::size_t b = 0; b < BLOCKS; ++b) {
+        const std::vector<std::uint8_t> block = sample_block();
+        run.insert(run.end(), block.begin(), block.end());
+    }
+    std::uint32_t index = 0;
+    for (auto _ : state) {
+        encrypt(run.data(), run.size(), index);
+        index += BLOCKS;
+        benchmark::DoNotOptimize(run.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(run.size()));
+}
+
 // A chain of dependent steps over a block's bytes: latency, as in a loop.
 template <std::uint16_t (*Step)(std::uint16_t, std::uint8_t)> void BM_StepChain(benchmark::State& state)
 {
@@ -91,6 +111,13 @@ int main(int argc, char** argv)
         }
     }
     benchmark::RegisterBenchmark("encrypt_block/dispatched", BM_Block, encrypt_block);
+    for (const BlockPath& path : block_paths()) {
+        if (path_supported(path)) {
+            benchmark::RegisterBenchmark((std::string("encrypt_blocks/") + path.name).c_str(), BM_Run,
+                                         path.encrypt_run);
+        }
+    }
+    benchmark::RegisterBenchmark("encrypt_blocks/dispatched", BM_Run, encrypt_blocks);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -52,9 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     };
     check(encrypt_block);
+    check(encrypt_blocks); // a run of one block
     for (const BlockPath& path : block_paths()) {
         if (path_supported(path)) {
             check(path.encrypt);
+            check(path.encrypt_run);
         }
     }
 

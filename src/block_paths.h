@@ -5,9 +5,12 @@
 #ifndef J6ENC_BLOCK_PATHS_H
 #define J6ENC_BLOCK_PATHS_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "encryptor.h"
 
 // The vector paths are built unless the build turns them off
 // (J6ENC_VECTOR_PATHS=0), which leaves the portable path alone.
@@ -29,10 +32,13 @@
 #endif
 
 using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+// An implementation of encrypt_blocks: a run of consecutive blocks.
+using RunEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 
 struct BlockPath {
     const char* name;
     BlockEncryptor encrypt;
+    RunEncryptor encrypt_run;
     // The instruction-set extensions it needs beyond its architecture's
     // baseline, named as in cpu_has and separated by spaces; "" for none.
     const char* features;
@@ -49,8 +55,20 @@ std::span<const BlockPath> block_paths() noexcept;
 // Whether this processor runs `path`.
 bool path_supported(const BlockPath& path) noexcept;
 
-// Any compiler, any processor: eight bytes per step by table lookups.
+// encrypt_blocks by `Encrypt` on one block after the other, for a path that
+// has no faster way through a run.
+template <BlockEncryptor Encrypt>
+void encrypt_each_block(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+{
+    for (std::size_t start = 0; start < length; start += BLOCK_SIZE) {
+        Encrypt(buffer + start, std::min(BLOCK_SIZE, length - start), first_index++);
+    }
+}
+
+// Any compiler, any processor: eight bytes per step by table lookups, and
+// runs with several blocks in lockstep.
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_blocks_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 
 #if J6ENC_X86_PATHS
 // The lane method (lane_method.h) with each instruction set's vector

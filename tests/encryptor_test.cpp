@@ -31,7 +31,7 @@ using Bytes = std::vector<std::uint8_t>;
 std::vector<BlockPath> paths_under_test()
 {
     std::vector<BlockPath> paths(block_paths().begin(), block_paths().end());
-    paths.push_back({"dispatched", encrypt_block, "", false});
+    paths.push_back({"dispatched", encrypt_block, encrypt_blocks, "", false});
     return paths;
 }
 
@@ -72,7 +72,8 @@ TEST(Detection, AnUnknownExtensionIsNeverSupported)
     for (const char* features : {"no_such_feature", "no_such_feature avx2", "avx2 no_such_feature",
                                  "avx2 no_such_feature avx2", "avx2 gfni avx512f no_such_feature"}) {
         EXPECT_FALSE(cpu_has_all(features)) << features;
-        EXPECT_FALSE(path_supported({"unknown", encrypt_block_portable, features, true})) << features;
+        EXPECT_FALSE(path_supported({"unknown", encrypt_block_portable, encrypt_blocks_portable, features, true}))
+            << features;
     }
 }
 
@@ -213,6 +214,32 @@ TEST_P(EncryptBlock, EveryLengthAtManyIndicesMatchesTheReference)
             reference_transform(expected.data() + GUARD, length, index, false);
             GetParam().encrypt(data.data() + GUARD, length, index);
             ASSERT_EQ(data, expected) << "length " << length << " index " << index;
+        }
+    }
+}
+
+// A run of blocks: block k of it is numbered first + k, and the last may be
+// short. Runs shorter and longer than the blocks a path takes together, with
+// a short last block or none, and numbers that pass 65536 and 2^32 within the
+// run; nothing after the run changes.
+TEST_P(EncryptBlock, ARunIsEncryptedBlockByBlock)
+{
+    constexpr std::size_t GUARD = 64;
+    std::mt19937 random(77);
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, BLOCK_SIZE, BLOCK_SIZE + 1, 3 * BLOCK_SIZE,
+                               4 * BLOCK_SIZE, 5 * BLOCK_SIZE - 1, 9 * BLOCK_SIZE + 300}) {
+        for (std::uint32_t first : {0U, 65533U, 0xFFFFFFFEU}) {
+            Bytes data(length + GUARD);
+            for (auto& byte : data) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+            Bytes expected = data;
+            for (std::size_t start = 0; start < length; start += BLOCK_SIZE) {
+                reference_transform(expected.data() + start, std::min(BLOCK_SIZE, length - start),
+                                    first + static_cast<std::uint32_t>(start / BLOCK_SIZE), false);
+            }
+            GetParam().encrypt_run(data.data(), length, first);
+            ASSERT_EQ(data, expected) << "length " << length << " from block " << first;
         }
     }
 }
