@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one check on an older x86-64 processor, emulated by qemu-x86_64 with
 # -cpu MODEL (see older_processors.cmake). Exits 77, which CTest counts as
-# skipped, where qemu-x86_64 is not installed.
+# skipped, where qemu-x86_64 is not installed, and where the build's flags
+# need extensions that MODEL lacks (J6ENC_BASELINE_LACKING names them).
 #
 # Usage: older_processor.sh MODEL unit-tests UNIT_TESTS
 #          the path and detection tests
@@ -14,6 +15,10 @@ model=$1 part=$2
 shift 2
 if ! command -v qemu-x86_64 > /dev/null; then
     echo "skipped: qemu-x86_64 is not installed (Debian: apt-get install qemu-user)"
+    exit 77
+fi
+if [[ -n ${J6ENC_BASELINE_LACKING-} ]]; then
+    echo "skipped: the build's flags need $J6ENC_BASELINE_LACKING of every processor, which $model lacks"
     exit 77
 fi
 emulated=(qemu-x86_64 -cpu "$model")

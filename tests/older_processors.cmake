@@ -66,8 +66,36 @@ endif()
 
 # The instruction-set extensions of each model, as Intel documents its
 # processors: Haswell has Sandy Bridge's, Ivy Bridge's and its own.
-set(j6enc_flags_SandyBridge "mmx sse sse2 pni ssse3 sse4_1 sse4_2 popcnt pclmulqdq aes xsave avx")
+set(j6enc_flags_SandyBridge "mmx fxsr sse sse2 pni ssse3 sse4_1 sse4_2 popcnt pclmulqdq aes xsave avx")
 set(j6enc_flags_Haswell "${j6enc_flags_SandyBridge} f16c rdrand fsgsbase erms movbe fma bmi1 bmi2 abm avx2")
+
+# The extensions that the build's own flags demand of every processor (its
+# baseline, raised by -march=x86-64-v3, say), from the macros the compiler
+# predefines under them; a model that lacks one cannot run any of the build's
+# code, and its tests are skipped, saying so.
+set(j6enc_macro_flags
+    MMX:mmx FXSR:fxsr SSE:sse SSE2:sse2 SSE3:pni SSSE3:ssse3 SSE4_1:sse4_1 SSE4_2:sse4_2 POPCNT:popcnt
+    PCLMUL:pclmulqdq AES:aes XSAVE:xsave AVX:avx F16C:f16c RDRND:rdrand FSGSBASE:fsgsbase MOVBE:movbe FMA:fma
+    BMI:bmi1 BMI2:bmi2 LZCNT:abm AVX2:avx2 ADX:adx RDSEED:rdseed SHA:sha_ni AVX512F:avx512f AVX512BW:avx512bw
+    AVX512CD:avx512cd AVX512DQ:avx512dq AVX512VL:avx512vl AVX512VBMI:avx512vbmi GFNI:gfni VAES:vaes
+    VPCLMULQDQ:vpclmulqdq)
+string(TOUPPER "${CMAKE_BUILD_TYPE}" j6enc_type)
+separate_arguments(j6enc_build_flags UNIX_COMMAND "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${j6enc_type}}")
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${j6enc_build_flags} -dM -E -x c++ - INPUT_FILE /dev/null
+                OUTPUT_VARIABLE j6enc_macros RESULT_VARIABLE j6enc_status ERROR_QUIET)
+if(NOT j6enc_status EQUAL 0)
+  message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not list its predefined macros under the build's flags")
+endif()
+set(j6enc_baseline)
+foreach(pair IN LISTS j6enc_macro_flags)
+  string(REPLACE ":" ";" pair "${pair}")
+  list(GET pair 0 macro)
+  list(GET pair 1 flag)
+  if(j6enc_macros MATCHES "#define __${macro}__ ")
+    list(APPEND j6enc_baseline ${flag})
+  endif()
+endforeach()
+
 foreach(model SandyBridge Haswell)
   set(run ${CMAKE_CURRENT_SOURCE_DIR}/older_processor.sh ${model})
   add_test(NAME older_processor.${model}.unit_tests COMMAND ${run} unit-tests $<TARGET_FILE:${emulated_unit_tests}>)
@@ -75,6 +103,13 @@ foreach(model SandyBridge Haswell)
            COMMAND ${run} paths-ran "${j6enc_flags_${model}}" $<TARGET_FILE:${emulated_unit_tests}>)
   add_test(NAME older_processor.${model}.program
            COMMAND ${run} program $<TARGET_FILE:${emulated_program}> $<TARGET_FILE:j6enc>)
-  set_tests_properties(older_processor.${model}.unit_tests older_processor.${model}.paths_ran
-                       older_processor.${model}.program PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  set(tests older_processor.${model}.unit_tests older_processor.${model}.paths_ran older_processor.${model}.program)
+  set_tests_properties(${tests} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  separate_arguments(model_flags UNIX_COMMAND "${j6enc_flags_${model}}")
+  set(lacking ${j6enc_baseline})
+  list(REMOVE_ITEM lacking ${model_flags})
+  if(lacking)
+    list(JOIN lacking " " lacking)
+    set_tests_properties(${tests} PROPERTIES ENVIRONMENT "J6ENC_BASELINE_LACKING=${lacking}")
+  endif()
 endforeach()
