@@ -243,8 +243,9 @@ protected:
 
 TEST_F(Program, EncryptsFilesOfEverySizeBlockByBlock)
 {
-    // The program reads runs of 256 KiB: one run, and one more byte.
-    for (std::size_t size : {0, 1, 511, 512, 513, 700, 1024, 5000, 70000, 262144, 262145}) {
+    // The program reads runs of 256 KiB: one run, one more byte, and three
+    // runs and part of a fourth that ends inside a block.
+    for (std::size_t size : {0, 1, 511, 512, 513, 700, 1024, 5000, 70000, 262144, 262145, 3 * 262144 + 1000}) {
         SCOPED_TRACE("size " + std::to_string(size));
         fs::remove_all(dir_);
         fs::create_directory(dir_);
@@ -479,10 +480,12 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
         {0644, 077, 0, 0600},       {0600, 022, 0604, 0604},
         {0600, 022, 0604, 0604, 0}, {0444, 022, 0, 0644, 700, true},
         {0666, 0, 0, 0666},         {0600, 022, 0604, 0604, 0, false, 1},
+        {0640, 002, 0, 0640},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("input " + std::to_string(c.input) + " existing " + std::to_string(c.existing) + " size "
-                     + std::to_string(c.size) + " over " + std::to_string(c.existing_size));
+        SCOPED_TRACE("input " + std::to_string(c.input) + " umask " + std::to_string(c.mask) + " existing "
+                     + std::to_string(c.existing) + " size " + std::to_string(c.size) + " over "
+                     + std::to_string(c.existing_size));
         fs::remove(dir_ / "in.DAT");
         if (c.existing != 0) {
             write_bytes(dir_ / "in.DAT", Bytes(c.existing_size, 0xAA));
