@@ -25,9 +25,10 @@ bool examine(int fd, FileFacts& facts)
 
 // A new file gets the input's read and write bits and its owner's write bit,
 // less the umask. It is never readable by more people than the input, and its
-// owner can always replace it with a later run, even when the input is
-// read-only. A .DAT is data, never a program, so neither the execute bits nor
-// setuid, setgid or sticky carry over. An existing file keeps its mode.
+// owner can replace it with a later run even when the input is read-only
+// (unless the umask takes the owner's write bit away too). A .DAT is data,
+// never a program, so neither the execute bits nor setuid, setgid or sticky
+// carry over. An existing file keeps its mode.
 int open_for_writing(const char* name, const FileFacts& input)
 {
     return open(name, O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>((input.mode & 0666U) | 0200U));
