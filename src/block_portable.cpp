@@ -125,23 +125,21 @@ void store_word(std::uint8_t* bytes, std::uint64_t word) noexcept
     }
 }
 
-unsigned byte_of(std::uint64_t word, std::size_t position) noexcept
-{
-    return static_cast<unsigned>(word >> (8 * position)) & 0xFFU;
-}
-
 // One step: encrypts the eight bytes at `bytes` from register `reg` and
 // returns the register after them. Always inlined: blocks in lockstep make
 // several calls of it a step, which -O2 would otherwise leave as calls.
 [[gnu::always_inline]] inline std::uint32_t encrypt_step(std::uint8_t* bytes, std::uint32_t reg) noexcept
 {
+    // The indices are loaded byte by byte rather than shifted out of the
+    // word: a load is one instruction where a shift and a mask are two, and
+    // with several blocks in lockstep instructions are what limits a step.
     const std::uint64_t plain = load_word(bytes);
     std::uint64_t later = 0;
 #pragma GCC unroll 64
     for (std::size_t position = 1; position < STEP; ++position) {
-        later ^= LATER_BYTES[position - 1][byte_of(plain, position)];
+        later ^= LATER_BYTES[position - 1][bytes[position]];
     }
-    const unsigned first = byte_of(plain, 0);
+    const unsigned first = bytes[0];
     // What the bytes contribute is ready before the register is.
     const std::uint64_t masks_ahead = FIRST_BYTE.masks[first] ^ (later & ~REGISTER_IN_WORD);
     const std::uint32_t next_ahead = FIRST_BYTE.next[first] ^ static_cast<std::uint32_t>(later & REGISTER_IN_WORD);
