@@ -33,4 +33,10 @@ void encrypt_block_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint
     j6enc::lanes::encrypt_block_by_lanes<GfniAvx2Ops>(buffer, length, block_index);
 }
 
+// Three blocks at a time, which measured fastest.
+void encrypt_blocks_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+{
+    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx2Ops, 3>(buffer, length, first_index);
+}
+
 #endif

@@ -142,4 +142,10 @@ void encrypt_block_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::ui
     j6enc::lanes::encrypt_block_by_lanes<GfniAvx512Ops>(buffer, length, block_index);
 }
 
+// Four blocks at a time, which measured fastest.
+void encrypt_blocks_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+{
+    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx512Ops, 4>(buffer, length, first_index);
+}
+
 #endif

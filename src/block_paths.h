@@ -72,10 +72,14 @@ void encrypt_blocks_portable(std::uint8_t* buffer, std::size_t length, std::uint
 
 #if J6ENC_X86_PATHS
 // The lane method (lane_method.h) with each instruction set's vector
-// operations: table lookups on AVX2, affine instructions with GFNI.
+// operations: table lookups on AVX2, affine instructions with GFNI. With
+// GFNI, runs take several blocks at a time; AVX2's table lookups need too
+// many registers for a second block to gain.
 void encrypt_block_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 void encrypt_block_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_blocks_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 void encrypt_block_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_blocks_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 #endif
 
 #if J6ENC_NEON_PATHS

@@ -12,9 +12,8 @@ constexpr BlockPath PATHS[] = {
     {"portable", encrypt_block_portable, encrypt_blocks_portable, "", true},
 #if J6ENC_X86_PATHS
     {"avx2", encrypt_block_avx2, encrypt_each_block<encrypt_block_avx2>, "avx2", false},
-    {"gfni_avx2", encrypt_block_gfni_avx2, encrypt_each_block<encrypt_block_gfni_avx2>, "gfni avx2", false},
-    {"gfni_avx512", encrypt_block_gfni_avx512, encrypt_each_block<encrypt_block_gfni_avx512>,
-     "gfni avx512f avx512bw avx512vbmi", false},
+    {"gfni_avx2", encrypt_block_gfni_avx2, encrypt_blocks_gfni_avx2, "gfni avx2", false},
+    {"gfni_avx512", encrypt_block_gfni_avx512, encrypt_blocks_gfni_avx512, "gfni avx512f avx512bw avx512vbmi", false},
 #endif
 #if J6ENC_NEON_PATHS
     {"neon", encrypt_block_neon, encrypt_each_block<encrypt_block_neon>, "", false},

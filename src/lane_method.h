@@ -49,6 +49,7 @@
 #ifndef J6ENC_LANE_METHOD_H
 #define J6ENC_LANE_METHOD_H
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -341,73 +342,124 @@ Register<Ops> scan_step(const Register<Ops>& reg, const Halves<Operand>& carry)
     return bitwise_xor(reg, apply_halves(prepare(shift_lanes<Ops, COUNT>(reg)), carry));
 }
 
-// Encrypts the whole block at `block` in place; `start` is its start register
-// in the lane basis.
-template <class Ops> void encrypt_lanes(std::uint8_t* block, std::uint16_t start)
+// One doubling step of the scan for every block of a group.
+template <class Ops, unsigned COUNT, std::size_t BLOCKS, typename Operand>
+void scan_steps(Register<Ops> (&reg)[BLOCKS], const Halves<Operand>& carry)
+{
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        reg[k] = scan_step<Ops, COUNT>(reg[k], carry);
+    }
+}
+
+// Encrypts BLOCKS whole consecutive blocks at `blocks` in place; start[k] is
+// the start register of block k in the lane basis. The blocks are
+// independent, and each stage is done for all of them before the next: the
+// stages of one block wait on each other, those of different blocks fill
+// that time. Flattened, that is with every call in it inlined: -O2 would
+// call the loads, stores and scan steps, and their vectors would then go
+// through memory.
+template <class Ops, std::size_t BLOCKS>
+[[gnu::flatten]] void encrypt_lanes(std::uint8_t* blocks, const std::uint16_t (&start)[BLOCKS])
 {
     using Vector = typename Ops::Vector;
     using Operand = typename Ops::Operand;
     using P = Plan<Operand, Ops::LANES>;
     static constexpr P PLAN = make_plan<Operand, Ops::LANES>([](const ByteMap& m) { return Ops::operand(m); });
 
-    Vector bytes[P::LANE_BYTES];
-    Ops::load(block, bytes);
+    Vector bytes[BLOCKS][P::LANE_BYTES];
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        Ops::load(blocks + BLOCK_SIZE * k, bytes[k]);
+    }
 
     // Each run: what it adds to the register, and its bytes XORed with what
     // its earlier bytes add to their masks.
-    Register<Ops> added[P::RUNS];
+    Register<Ops> added[BLOCKS][P::RUNS];
 #pragma GCC unroll 64
     for (std::size_t j = 0; j < P::RUNS; ++j) {
-        Vector* const run = bytes + std::size_t{RUN} * j;
-        typename Ops::Input in[RUN];
 #pragma GCC unroll 64
-        for (unsigned i = 0; i < RUN; ++i) {
-            in[i] = Ops::prepare(run[i]);
-            const Register<Ops> feed = {Ops::product(in[i], PLAN.feed_low[i]), Ops::product(in[i], PLAN.feed_high[i])};
-            added[j] = i == 0 ? feed : bitwise_xor(added[j], feed);
+        for (std::size_t k = 0; k < BLOCKS; ++k) {
+            Vector* const run = bytes[k] + std::size_t{RUN} * j;
+            typename Ops::Input in[RUN];
 #pragma GCC unroll 64
-            for (unsigned d = 1; d <= i; ++d) {
-                run[i] = Ops::bitwise_xor(run[i], Ops::product(in[i - d], PLAN.key[d]));
+            for (unsigned i = 0; i < RUN; ++i) {
+                in[i] = Ops::prepare(run[i]);
+                const Register<Ops> feed = {Ops::product(in[i], PLAN.feed_low[i]),
+                                            Ops::product(in[i], PLAN.feed_high[i])};
+                added[k][j] = i == 0 ? feed : bitwise_xor(added[k][j], feed);
+#pragma GCC unroll 64
+                for (unsigned d = 1; d <= i; ++d) {
+                    run[i] = Ops::bitwise_xor(run[i], Ops::product(in[i - d], PLAN.key[d]));
+                }
             }
         }
     }
 
     // within[j]: the register at the start of run j of a lane that started
     // from 0; lane_end: what the whole lane adds to its end register.
-    Register<Ops> within[P::RUNS];
-    Register<Ops> lane_end = added[0];
+    Register<Ops> within[BLOCKS][P::RUNS];
+    Register<Ops> lane_end[BLOCKS];
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        lane_end[k] = added[k][0];
+    }
 #pragma GCC unroll 64
     for (std::size_t j = 1; j < P::RUNS; ++j) {
-        within[j] = lane_end;
-        lane_end = bitwise_xor(apply_halves(prepare(lane_end), PLAN.run_jump[1]), added[j]);
+#pragma GCC unroll 64
+        for (std::size_t k = 0; k < BLOCKS; ++k) {
+            within[k][j] = lane_end[k];
+            lane_end[k] = bitwise_xor(apply_halves(prepare(lane_end[k]), PLAN.run_jump[1]), added[k][j]);
+        }
     }
 
     // The lanes' first registers: lane 0 takes the block's start register,
     // lane l + 1 what lane l adds, and the scan sums in the earlier lanes.
-    Register<Ops> first = bitwise_xor(shift_lanes<Ops, 1>(lane_end),
-                                      {Ops::first_lane(low_byte(start)), Ops::first_lane(high_byte(start))});
+    Register<Ops> first[BLOCKS];
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        first[k] = bitwise_xor(shift_lanes<Ops, 1>(lane_end[k]),
+                               {Ops::first_lane(low_byte(start[k])), Ops::first_lane(high_byte(start[k]))});
+    }
     [&]<unsigned... LOG_COUNT>(std::integer_sequence<unsigned, LOG_COUNT...>)
     {
-        ((first = scan_step<Ops, 1U << LOG_COUNT>(first, PLAN.scan_jump[LOG_COUNT])), ...);
+        (scan_steps<Ops, 1U << LOG_COUNT>(first, PLAN.scan_jump[LOG_COUNT]), ...);
     }
     (std::make_integer_sequence<unsigned, P::SCAN_STEPS>{});
 
     // Each run's start register, and from it the masks of the run's bytes.
-    const PreparedRegister<Ops> first_in = prepare(first);
+    PreparedRegister<Ops> first_in[BLOCKS];
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        first_in[k] = prepare(first[k]);
+    }
 #pragma GCC unroll 64
     for (std::size_t j = 0; j < P::RUNS; ++j) {
-        Vector* const run = bytes + std::size_t{RUN} * j;
-        const Register<Ops> reg = j == 0 ? first : bitwise_xor(apply_halves(first_in, PLAN.run_jump[j]), within[j]);
-        run[0] = Ops::bitwise_xor(run[0], reg.low);
-        const PreparedRegister<Ops> in = prepare(reg);
 #pragma GCC unroll 64
-        for (unsigned i = 1; i < RUN; ++i) {
-            run[i] = Ops::bitwise_xor(run[i], Ops::bitwise_xor(Ops::product(in.low, PLAN.start_from_low[i]),
-                                                               Ops::product(in.high, PLAN.start_from_high[i])));
+        for (std::size_t k = 0; k < BLOCKS; ++k) {
+            Vector* const run = bytes[k] + std::size_t{RUN} * j;
+            const Register<Ops> reg =
+                j == 0 ? first[k] : bitwise_xor(apply_halves(first_in[k], PLAN.run_jump[j]), within[k][j]);
+            run[0] = Ops::bitwise_xor(run[0], reg.low);
+            const PreparedRegister<Ops> in = prepare(reg);
+#pragma GCC unroll 64
+            for (unsigned i = 1; i < RUN; ++i) {
+                run[i] = Ops::bitwise_xor(run[i], Ops::bitwise_xor(Ops::product(in.low, PLAN.start_from_low[i]),
+                                                                   Ops::product(in.high, PLAN.start_from_high[i])));
+            }
         }
     }
 
-    Ops::store(block, bytes);
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < BLOCKS; ++k) {
+        Ops::store(blocks + BLOCK_SIZE * k, bytes[k]);
+    }
+}
+
+// The start register of block `block_index` in the lane basis.
+static constexpr std::uint16_t lane_start(std::uint32_t block_index)
+{
+    return to_lane_basis(static_cast<std::uint16_t>((block_index & 0xFFFFU) ^ SEED_KEY));
 }
 
 // encrypt_block by the lane method with the vector operations of Ops. A
@@ -416,7 +468,7 @@ template <class Ops> void encrypt_lanes(std::uint8_t* block, std::uint16_t start
 // back, so nothing outside the block is read or written.
 template <class Ops> void encrypt_block_by_lanes(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index)
 {
-    const std::uint16_t start = to_lane_basis(static_cast<std::uint16_t>((block_index & 0xFFFFU) ^ SEED_KEY));
+    const std::uint16_t start[1] = {lane_start(block_index)};
     if (length == BLOCK_SIZE) {
         encrypt_lanes<Ops>(buffer, start);
     } else if (length > 0) {
@@ -424,6 +476,29 @@ template <class Ops> void encrypt_block_by_lanes(std::uint8_t* buffer, std::size
         std::memcpy(whole, buffer, length);
         encrypt_lanes<Ops>(whole, start);
         std::memcpy(buffer, whole, length);
+    }
+}
+
+// encrypt_blocks by the lane method: TOGETHER whole blocks at a time, as many
+// as the path's registers hold without spilling, and what remains block by
+// block.
+template <class Ops, std::size_t TOGETHER>
+void encrypt_blocks_by_lanes(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index)
+{
+    const std::size_t whole = length / BLOCK_SIZE;
+    std::size_t block = 0;
+    for (; whole - block >= TOGETHER; block += TOGETHER) {
+        std::uint16_t start[TOGETHER];
+#pragma GCC unroll 64
+        for (std::size_t k = 0; k < TOGETHER; ++k) {
+            start[k] = lane_start(first_index + static_cast<std::uint32_t>(block + k));
+        }
+        encrypt_lanes<Ops>(buffer + BLOCK_SIZE * block, start);
+    }
+    for (; BLOCK_SIZE * block < length; ++block) {
+        const std::size_t offset = BLOCK_SIZE * block;
+        encrypt_block_by_lanes<Ops>(buffer + offset, std::min(BLOCK_SIZE, length - offset),
+                                    first_index + static_cast<std::uint32_t>(block));
     }
 }
 
