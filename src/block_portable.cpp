@@ -126,9 +126,8 @@ void store_word(std::uint8_t* bytes, std::uint64_t word) noexcept
 }
 
 // One step: encrypts the eight bytes at `bytes` from register `reg` and
-// returns the register after them. Always inlined: blocks in lockstep make
-// several calls of it a step, which -O2 would otherwise leave as calls.
-[[gnu::always_inline]] inline std::uint32_t encrypt_step(std::uint8_t* bytes, std::uint32_t reg) noexcept
+// returns the register after them.
+std::uint32_t encrypt_step(std::uint8_t* bytes, std::uint32_t reg) noexcept
 {
     // The indices are loaded byte by byte rather than shifted out of the
     // word: a load is one instruction where a shift and a mask are two, and
@@ -161,7 +160,9 @@ constexpr std::uint32_t start_register(std::uint32_t block_index)
 constexpr std::size_t TOGETHER = 4;
 
 // The TOGETHER whole blocks at `blocks`, numbered from `first_index` on.
-void encrypt_whole_blocks_together(std::uint8_t* blocks, std::uint32_t first_index) noexcept
+// This and encrypt_block_portable are flattened, every call in them inlined:
+// -O2 would leave the steps and their loads as calls.
+[[gnu::flatten]] void encrypt_whole_blocks_together(std::uint8_t* blocks, std::uint32_t first_index) noexcept
 {
     std::uint32_t reg[TOGETHER];
 #pragma GCC unroll 64
@@ -178,7 +179,8 @@ void encrypt_whole_blocks_together(std::uint8_t* blocks, std::uint32_t first_ind
 
 } // namespace
 
-void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
+[[gnu::flatten]] void encrypt_block_portable(std::uint8_t* buffer, std::size_t length,
+                                             std::uint32_t block_index) noexcept
 {
     std::uint32_t reg = start_register(block_index);
     std::size_t i = 0;
