@@ -5,7 +5,6 @@
 #ifndef J6ENC_BLOCK_PATHS_H
 #define J6ENC_BLOCK_PATHS_H
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -55,14 +54,34 @@ std::span<const BlockPath> block_paths() noexcept;
 // Whether this processor runs `path`.
 bool path_supported(const BlockPath& path) noexcept;
 
+// encrypt_blocks in groups of GROUP whole blocks, each by group(blocks,
+// number of the first), and what remains block by block, by single(block,
+// length, number). Internal linkage, so that each path's file, compiled for
+// its own instruction set, keeps its own copy; hence no std::min either.
+template <std::size_t GROUP, typename Group, typename Single>
+static void encrypt_in_groups(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index, Group group,
+                              Single single)
+{
+    const std::size_t whole = length / BLOCK_SIZE;
+    std::size_t block = 0;
+    for (; whole - block >= GROUP; block += GROUP) {
+        group(buffer + BLOCK_SIZE * block, first_index + static_cast<std::uint32_t>(block));
+    }
+    for (; BLOCK_SIZE * block < length; ++block) {
+        const std::size_t rest = length - BLOCK_SIZE * block;
+        single(buffer + BLOCK_SIZE * block, rest < BLOCK_SIZE ? rest : BLOCK_SIZE,
+               first_index + static_cast<std::uint32_t>(block));
+    }
+}
+
 // encrypt_blocks by `Encrypt` on one block after the other, for a path that
 // has no faster way through a run.
 template <BlockEncryptor Encrypt>
 void encrypt_each_block(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
 {
-    for (std::size_t start = 0; start < length; start += BLOCK_SIZE) {
-        Encrypt(buffer + start, std::min(BLOCK_SIZE, length - start), first_index++);
-    }
+    encrypt_in_groups<1>(
+        buffer, length, first_index,
+        [](std::uint8_t* block, std::uint32_t index) { Encrypt(block, BLOCK_SIZE, index); }, Encrypt);
 }
 
 // Any compiler, any processor: eight bytes per step by table lookups, and

@@ -11,7 +11,6 @@
 // Plain C++, the same on processors of either byte order. The loops over the
 // eight bytes of a step are unrolled completely whatever the optimisation
 // level (#pragma GCC unroll), which -O2 alone would not do.
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -210,14 +209,5 @@ constexpr std::size_t TOGETHER = 4;
 
 void encrypt_blocks_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
 {
-    const std::size_t whole = length / BLOCK_SIZE;
-    std::size_t block = 0;
-    for (; whole - block >= TOGETHER; block += TOGETHER) {
-        encrypt_whole_blocks_together(buffer + BLOCK_SIZE * block, first_index + static_cast<std::uint32_t>(block));
-    }
-    for (; BLOCK_SIZE * block < length; ++block) {
-        const std::size_t start = BLOCK_SIZE * block;
-        encrypt_block_portable(buffer + start, std::min(BLOCK_SIZE, length - start),
-                               first_index + static_cast<std::uint32_t>(block));
-    }
+    encrypt_in_groups<TOGETHER>(buffer, length, first_index, encrypt_whole_blocks_together, encrypt_block_portable);
 }

@@ -49,13 +49,13 @@
 #ifndef J6ENC_LANE_METHOD_H
 #define J6ENC_LANE_METHOD_H
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
+#include "block_paths.h"
 #include "encryptor.h"
 #include "linear_maps.h"
 
@@ -479,27 +479,20 @@ template <class Ops> void encrypt_block_by_lanes(std::uint8_t* buffer, std::size
     }
 }
 
-// encrypt_blocks by the lane method: TOGETHER whole blocks at a time, as many
-// as the path's registers hold without spilling, and what remains block by
-// block.
-template <class Ops, std::size_t TOGETHER>
+// encrypt_blocks by the lane method: GROUP whole blocks at a time, and what
+// remains block by block.
+template <class Ops, std::size_t GROUP>
 void encrypt_blocks_by_lanes(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index)
 {
-    const std::size_t whole = length / BLOCK_SIZE;
-    std::size_t block = 0;
-    for (; whole - block >= TOGETHER; block += TOGETHER) {
-        std::uint16_t start[TOGETHER];
+    const auto group = [](std::uint8_t* blocks, std::uint32_t first) {
+        std::uint16_t start[GROUP];
 #pragma GCC unroll 64
-        for (std::size_t k = 0; k < TOGETHER; ++k) {
-            start[k] = lane_start(first_index + static_cast<std::uint32_t>(block + k));
+        for (std::size_t k = 0; k < GROUP; ++k) {
+            start[k] = lane_start(first + static_cast<std::uint32_t>(k));
         }
-        encrypt_lanes<Ops>(buffer + BLOCK_SIZE * block, start);
-    }
-    for (; BLOCK_SIZE * block < length; ++block) {
-        const std::size_t offset = BLOCK_SIZE * block;
-        encrypt_block_by_lanes<Ops>(buffer + offset, std::min(BLOCK_SIZE, length - offset),
-                                    first_index + static_cast<std::uint32_t>(block));
-    }
+        encrypt_lanes<Ops>(blocks, start);
+    };
+    encrypt_in_groups<GROUP>(buffer, length, first_index, group, encrypt_block_by_lanes<Ops>);
 }
 
 } // namespace j6enc::lanes
