@@ -81,7 +81,7 @@ void encrypt_each_block(std::uint8_t* buffer, std::size_t length, std::uint32_t 
 {
     encrypt_in_groups<1>(
         buffer, length, first_index,
-        [](std::uint8_t* block, std::uint32_t index) { Encrypt(block, BLOCK_SIZE, index); }, Encrypt);
+        [](std::uint8_t* block, std::uint32_t block_index) { Encrypt(block, BLOCK_SIZE, block_index); }, Encrypt);
 }
 
 // Any compiler, any processor: eight bytes per step by table lookups, and

@@ -40,6 +40,9 @@ bool path_supported(const BlockPath& path) noexcept
     return cpu_has_all(path.features);
 }
 
+// The program encrypts runs (encrypt_blocks); one block at a time is for the
+// tests, the benchmarks and the fuzz target, outside src/.
+// cppcheck-suppress unusedFunction
 void encrypt_block(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     // Chosen once, at the first call. Every path gives the same bytes.
