@@ -57,7 +57,14 @@ set(CPACK_RPM_PACKAGE_RELEASE ${J6ENC_RPM_RELEASE})
 set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_PACKAGE_RELOCATABLE OFF)
-set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${J6ENC_MAINTAINER}")
+# Its build time, and the time of every file in it at the latest, is
+# SOURCE_DATE_EPOCH when that is set (and whatever an RPM distribution's own
+# macros say), and its build host the same name on every machine.
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${J6ENC_MAINTAINER}
+%define _buildhost reproducible
+%define source_date_epoch_from_changelog 0
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/licenses)
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/${PROJECT_NAME}/LICENSE")
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/doc/rpm-changelog)
