@@ -15,9 +15,10 @@ elseif(CPACK_GENERATOR STREQUAL "RPM")
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
   if(NOT CPACK_J6ENC_STATIC)
     message(FATAL_ERROR "no static program to pack: this toolchain cannot link one, lacking the static C and C++ libraries")
-  elseif(NOT EXISTS "${CPACK_J6ENC_STATIC}")
-    message(FATAL_ERROR "no static program to pack: build it first with cmake --build BUILD_DIR --target j6enc_static")
   endif()
+  # The static program is no part of the build's default target: build it,
+  # or bring it up to date.
+  execute_process(COMMAND ${CPACK_J6ENC_BUILD_STATIC} COMMAND_ERROR_IS_FATAL ANY)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_COMPONENTS_ALL tarball)
