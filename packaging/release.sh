@@ -14,9 +14,10 @@
 # no git, so what a distribution gets is what the packages were made from.
 # No test is built. Two runs give the same bytes, whoever runs them, where and
 # when: every time stamp is the release's, midnight UTC of the newest
-# CHANGELOG.md date (SOURCE_DATE_EPOCH, when set, overrides it), and the
-# builds run with a fixed umask, time zone and locale and an environment of
-# their own, so that neither the builder's flags nor ~/.rpmmacros reach them.
+# CHANGELOG.md date (SOURCE_DATE_EPOCH, when set, overrides it); the builds
+# run with a fixed umask, time zone and locale and an environment of their
+# own, so that neither the builder's flags nor ~/.rpmmacros reach them; and
+# every file in a package belongs to root.
 set -euo pipefail
 umask 022
 export LC_ALL=C
@@ -43,6 +44,7 @@ need cmake cmake
 need make make
 need g++ g++
 need gzip gzip
+need fakeroot fakeroot
 need sha256sum coreutils
 need dpkg-shlibdeps dpkg-dev
 need rpmbuild rpm
@@ -73,6 +75,8 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
     SOURCE_DATE_EPOCH=$(date -u -d "${BASH_REMATCH[2]}" +%s)
 fi
 [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH: \"$SOURCE_DATE_EPOCH\" is not a number of seconds"
+echo "release.sh: j6enc $version from $(git -C "$source" describe --always --dirty)," \
+    "time stamp $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC') (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
 if [[ -n $(git -C "$source" status --porcelain --untracked-files=no) ]]; then
     echo "release.sh: warning: the checkout has uncommitted changes, which the release holds" >&2
 fi
@@ -88,11 +92,15 @@ name=j6enc-$version
 build_env() {
     env -i PATH="$PATH" HOME="$work/home" TZ=UTC LC_ALL=C SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" "$@"
 }
+# Runs cpack in build directory $1 for generators $2 as root, or what looks
+# like root to it: the tarballs and the ZIP record their files' owner, which
+# would otherwise be whoever runs this.
+pack() { (cd "$1" && build_env fakeroot cpack -G "$2"); }
 
 # The source tarball: the tracked files in one folder, sorted, every entry
 # owned by root with the release's time and 0644 or 0755, compressed without
 # name or time stamp.
-echo "=== $name.tar.gz"
+echo "release.sh: the source tarball $name.tar.gz"
 mkdir "$work/$name"
 git -C "$source" ls-files -z | tar -C "$source" --null -T - -cf - | tar -C "$work/$name" -xf -
 tar -C "$work" --format=gnu --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
@@ -103,17 +111,19 @@ rm -rf "${work:?}/$name"
 tar -C "$work" -xzf "$out/$name.tar.gz"
 cd "$work/$name"
 
-echo "=== x86_64: Debian package, RPM, static tarball"
+echo "release.sh: x86_64: Debian package, RPM, static tarball"
 build_env cmake --workflow --preset release
-(cd build/release && build_env cpack -G 'DEB;RPM;TGZ')
+pack build/release 'DEB;RPM;TGZ'
 
-echo "=== aarch64: Debian package, RPM, static tarball"
+echo "release.sh: aarch64: Debian package, RPM, static tarball"
 build_env cmake --preset aarch64 -DJ6ENC_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=OFF
 build_env cmake --build --preset aarch64
-(cd build/aarch64 && build_env cpack -G 'DEB;RPM;TGZ')
+pack build/aarch64 'DEB;RPM;TGZ'
 
-echo "=== Windows ZIP"
-build_env cmake --workflow --preset windows-zip
+echo "release.sh: Windows ZIP"
+build_env cmake --preset windows-zip
+build_env cmake --build --preset windows-zip
+pack build/windows-zip ZIP
 
 cp build/release/j6enc_"$version"_amd64.deb build/aarch64/j6enc_"$version"_arm64.deb \
     build/release/"$name"-1.x86_64.rpm build/aarch64/"$name"-1.aarch64.rpm \
@@ -122,5 +132,5 @@ cp build/release/j6enc_"$version"_amd64.deb build/aarch64/j6enc_"$version"_arm64
 cd "$out"
 sha256sum -- * > SHA256SUMS
 sha256sum -c SHA256SUMS
-echo "=== the release is in $out"
+echo "release.sh: the release is in $out"
 cat SHA256SUMS
