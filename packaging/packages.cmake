@@ -19,11 +19,10 @@ length.
 
 This is an obfuscation for the .DAT format, not a strong cipher.]])
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/per_generator.cmake)
-# For the tarball: its name, and the static program it holds, if this
-# toolchain can link one, with how to build it.
+# For the tarball: its name, and how to build the static program it holds,
+# if this toolchain can link one.
 set(CPACK_J6ENC_PROCESSOR ${CMAKE_SYSTEM_PROCESSOR})
 if(TARGET j6enc_static)
-  set(CPACK_J6ENC_STATIC ${PROJECT_BINARY_DIR}/static/j6enc)
   set(CPACK_J6ENC_BUILD_STATIC ${CMAKE_COMMAND} --build ${PROJECT_BINARY_DIR} --target j6enc_static)
 endif()
 set(CPACK_STRIP_FILES ON)
@@ -58,9 +57,9 @@ set(CPACK_RPM_PACKAGE_RELEASE ${J6ENC_RPM_RELEASE})
 set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_PACKAGE_RELOCATABLE OFF)
-# Its build time, and the time of every file in it at the latest, is
-# SOURCE_DATE_EPOCH when that is set (and whatever an RPM distribution's own
-# macros say), and its build host the same name on every machine.
+# With SOURCE_DATE_EPOCH set, that is its build time and no file in it is
+# newer, whatever an RPM distribution's own macros say; its build host is the
+# same name on every machine.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${J6ENC_MAINTAINER}
 %define _buildhost reproducible
 %define source_date_epoch_from_changelog 0

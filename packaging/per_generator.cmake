@@ -13,7 +13,7 @@ elseif(CPACK_GENERATOR STREQUAL "RPM")
   set(CPACK_RPM_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL program rpm_licence)
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
-  if(NOT CPACK_J6ENC_STATIC)
+  if(NOT CPACK_J6ENC_BUILD_STATIC)
     message(FATAL_ERROR "no static program to pack: this toolchain cannot link one, lacking the static C and C++ libraries")
   endif()
   # The static program is no part of the build's default target: build it,
