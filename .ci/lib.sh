@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the checks of .ci/checks/ share: what a check needs (`needs`), how it
 # skips, and helpers that several families use. Sourced by .ci/run, which
 # runs in the checkout's top directory and sets CI_STATE, a directory that
@@ -105,13 +106,12 @@ build_preset() {
 
 # Builds CPack's package GEN in build/BUILD, in place of an older one.
 package() {
-    local old
     case $2 in
-        DEB) old='j6enc_*.deb' ;;
-        RPM) old='j6enc-*.rpm' ;;
-        TGZ) old='j6enc-*-linux-*.tar.gz' ;;
+        DEB) rm -f "build/$1"/j6enc_*.deb ;;
+        RPM) rm -f "build/$1"/j6enc-*.rpm ;;
+        TGZ) rm -f "build/$1"/j6enc-*-linux-*.tar.gz ;;
     esac
-    (cd "build/$1" && rm -f $old && cpack -G "$2")
+    (cd "build/$1" && cpack -G "$2")
 }
 
 # Wine, for the Windows build's tests: a prefix of its own in this run's

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The sources: their format and the static analysers, with no finding allowed.
 
 register source_format "clang-format: the sources match .clang-format"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The native builds, each with every test it has, warnings as errors.
 
 register build_dev "tests, g++ Debug with ASan and UBSan (the test workflow)"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The block transform's paths: that each one this processor can run was
 # tested, and that each path's file is compiled for its features alone.
 

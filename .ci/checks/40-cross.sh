@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The cross builds for other Linux architectures, run under qemu-user.
 
 # A cross build: its unit tests under qemu-user (which skip a path that the

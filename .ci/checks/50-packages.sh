@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The manual page and the packages: the Debian packages, the RPM, the static
 # tarballs and `cmake --install`, each holding exactly its files, and each
 # installed and run where it can be.

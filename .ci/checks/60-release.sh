@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The release: made twice, under different conditions, with the same bytes;
 # and its source tarball, which builds and tests where there is no git.
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Fuzzing.
 
 register fuzz "about a minute of coverage-guided fuzzing of j6enc_fuzz from an empty corpus"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The Windows build, cross-built with MinGW-w64 and run under wine.
 
 # The ZIP, built as the README says, is named for the version and holds
