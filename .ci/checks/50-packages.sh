@@ -18,8 +18,8 @@ check_manual() {
 # exactly their files, the RPM named j6enc-VERSION-1.ARCH.rpm with its
 # licence marked as the licence; the compressed files carry neither a name
 # nor a time stamp (gzip -n), so they are reproducible.
-register packages "plain cpack: the DEB, the RPM and the static tarball, each with exactly its files"
-check_packages() {
+register cpack "plain cpack: the DEB, the RPM and the static tarball, each with exactly its files"
+check_cpack() {
     local listed gz
     needs build release
     provide --again "package release DEB" all_packages
