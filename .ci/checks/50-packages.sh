@@ -135,8 +135,8 @@ check_rpm_lint() {
 register rpm_root "the RPM installed into and removed from a scratch root"
 check_rpm_root() {
     local root work before after
-    needs root
     needs package release RPM
+    needs build release
     root=$(mktemp -d)
     mkdir -p "$root"/usr/{bin,lib,share/man/man1,share/licenses}
     local rpm=(rpm "--root=$root" --dbpath=/var/lib/rpm)
