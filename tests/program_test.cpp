@@ -63,7 +63,7 @@ std::string console_text(std::string text)
 constexpr int CAPTURE = -1; // a file whose contents the run returns
 constexpr int CLOSED = -2;  // descriptor 1 closed
 struct Launch {
-    std::string fault;
+    std::string fault{};
     mode_t mask = 022;
     int out = CAPTURE;
     rlim_t file_size_limit = 0;
@@ -401,10 +401,11 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
 
 // One call on a file fails in each run, or a file-size limit (ulimit -f)
 // stops the output short. The input is never harmed, nothing is deleted, and
-// the output holds the encryption of the bytes read, up to the failing write. A read error is reported before a write error. A run that
-// must not make the call (an output with no bytes is never truncated), or
-// whose output merely has the input's inode number on another device,
-// succeeds: those rows expect no message.
+// the output holds the encryption of the bytes read, up to the failing
+// write. A read error is reported before a write error. A run that must not
+// make the call (an output with no bytes is never truncated), or whose output
+// merely has the input's inode number on another device, succeeds: those rows
+// expect no message.
 TEST_F(Program, ReportsEveryFailingFileOperation)
 {
     if (windows_exe() != nullptr) {
