@@ -5,9 +5,9 @@
 # system the build is on (4096 bytes a directory on ext4, a few dozen on
 # tmpfs); its ar members take their modes from the umask. So the package is
 # unpacked and built again with dpkg-deb, with the size that dpkg-gencontrol
-# gives (each file's size in KiB rounded up, 1 for anything else): dpkg-deb
-# writes fixed modes, sorts the entries, and with SOURCE_DATE_EPOCH set gives
-# every member and entry that time.
+# gives (each file's size in KiB rounded up, 1 for anything else, the top
+# directory included): dpkg-deb writes fixed modes, sorts the entries, and
+# with SOURCE_DATE_EPOCH set gives every member and entry that time.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   set(tree ${deb}.tree)
   file(REMOVE_RECURSE ${tree})
@@ -17,7 +17,7 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
 
   file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${tree} ${tree}/*)
   list(FILTER entries EXCLUDE REGEX "^DEBIAN(/|$)")
-  set(size 0)
+  set(size 1) # the top directory
   foreach(entry IN LISTS entries)
     if(IS_SYMLINK ${tree}/${entry} OR IS_DIRECTORY ${tree}/${entry})
       math(EXPR size "${size} + 1")

@@ -6,6 +6,11 @@
 
 #include "files_platform.h"
 
+// Sizes, offsets and inode numbers of any file: the build asks for 64-bit
+// file offsets where the C library's are narrower by default.
+static_assert(sizeof(off_t) >= sizeof(std::uint64_t) && sizeof(ino_t) >= sizeof(std::uint64_t),
+              "files of 2 GiB or more need 64-bit file offsets and inode numbers");
+
 // Every file has a device and an inode number, so every file is identified:
 // a link can make any of them, a device or FIFO too, the output's name.
 bool examine(int fd, FileFacts& facts)

@@ -41,10 +41,13 @@ void report(const char* what, const char* name, const char* suffix)
 int run(int argc, char* argv[])
 {
 #ifndef _WIN32
-    // A pipe that nobody reads must not kill the run: writing to it then
-    // fails like any console write, and no console write is ever checked.
-    // (Windows has no such signal: the write just fails.)
+    // A pipe that nobody reads must not kill the run, nor a file-size limit
+    // (ulimit -f) that a file has reached: the write then fails like any
+    // other, with EPIPE or EFBIG. No console write is ever checked, and a
+    // failed write of the output is reported as such. (Windows has neither
+    // signal: the write just fails.)
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+    static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
 #endif
     std::puts("Quorl software - J6 Encrypt");
     // Out before any file is opened: a user watching a pipe sees it while the

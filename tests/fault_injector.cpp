@@ -62,6 +62,16 @@ bool strikes(const char* name)
     return true;
 }
 
+// With 64-bit file offsets asked for, the C library's headers give open,
+// fopen, fstat and ftruncate the names of their 64-bit versions, and the
+// definitions below take those names: a call is passed on to the same
+// version (on 64-bit systems the two names are one function).
+#if defined(_FILE_OFFSET_BITS) && _FILE_OFFSET_BITS == 64
+#define LARGE_FILE_NAME(name) name "64"
+#else
+#define LARGE_FILE_NAME(name) name
+#endif
+
 template <typename Function> Function next(const char* name)
 {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
@@ -88,13 +98,13 @@ extern "C" {
 
 std::FILE* fopen(const char* path, const char* mode)
 {
-    static const auto real = next<std::FILE* (*)(const char*, const char*)>("fopen");
+    static const auto real = next<std::FILE* (*)(const char*, const char*)>(LARGE_FILE_NAME("fopen"));
     return strikes("fopen") ? nullptr : real(path, mode);
 }
 
 int open(const char* path, int flags, ...)
 {
-    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    static const auto real = next<int (*)(const char*, int, ...)>(LARGE_FILE_NAME("open"));
     mode_t mode = 0;
     if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
         va_list args;
@@ -107,7 +117,7 @@ int open(const char* path, int flags, ...)
 
 int fstat(int fd, struct stat* info) noexcept
 {
-    static const auto real = next<int (*)(int, struct stat*)>("fstat");
+    static const auto real = next<int (*)(int, struct stat*)>(LARGE_FILE_NAME("fstat"));
     static bool seen = false;
     static dev_t first_device = 0;
     static ino_t first_inode = 0;
@@ -130,7 +140,7 @@ int fstat(int fd, struct stat* info) noexcept
 
 int ftruncate(int fd, off_t length) noexcept
 {
-    static const auto real = next<int (*)(int, off_t)>("ftruncate");
+    static const auto real = next<int (*)(int, off_t)>(LARGE_FILE_NAME("ftruncate"));
     return strikes("ftruncate") ? -1 : real(fd, length);
 }
 

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,13 +58,15 @@ std::string console_text(std::string text)
 }
 
 // How the program is started: the call to break (see fault_injector.cpp),
-// the umask, and what its standard output is.
+// the umask, what its standard output is, and the largest file it may write
+// (ulimit -f; 0 for no limit).
 constexpr int CAPTURE = -1; // a file whose contents the run returns
 constexpr int CLOSED = -2;  // descriptor 1 closed
 struct Launch {
-    std::string fault;
+    std::string fault{};
     mode_t mask = 022;
     int out = CAPTURE;
+    rlim_t file_size_limit = 0;
 };
 
 // The fault "the `call`-th call of `name` fails with `error` after passing
@@ -171,6 +174,11 @@ protected:
             const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             umask(launch.mask);
             signal(SIGPIPE, SIG_DFL);
+            signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{launch.file_size_limit, launch.file_size_limit};
+            if (launch.file_size_limit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(127);
+            }
             const bool ready =
                 out >= 0 && err >= 0 && dup2(err, 2) >= 0 && chdir(dir_.c_str()) == 0
                 && (launch.out == CLOSED ? close(1) == 0 : dup2(launch.out == CAPTURE ? out : launch.out, 1) >= 0);
@@ -391,12 +399,13 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
     EXPECT_TRUE(fs::is_regular_file(dir_ / "mem.DAT"));
 }
 
-// One call on a file fails in each run. The input is never harmed, nothing is
-// deleted, and the output holds the encryption of the bytes read, up to the
-// failing write. A read error is reported before a write error. A run that
-// must not make the call (an output with no bytes is never truncated), or
-// whose output merely has the input's inode number on another device,
-// succeeds: those rows expect no message.
+// One call on a file fails in each run, or a file-size limit (ulimit -f)
+// stops the output short. The input is never harmed, nothing is deleted, and
+// the output holds the encryption of the bytes read, up to the failing
+// write. A read error is reported before a write error. A run that must not
+// make the call (an output with no bytes is never truncated), or whose output
+// merely has the input's inode number on another device, succeeds: those rows
+// expect no message.
 TEST_F(Program, ReportsEveryFailingFileOperation)
 {
     if (windows_exe() != nullptr) {
@@ -411,6 +420,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         Existing existing;
         std::string message;
         long output; // its length afterwards; -1: no in.DAT
+        rlim_t limit = 0;
     };
     const std::string open_in = "Error: cannot open in\n";
     const std::string open_out = "Error: cannot open in.DAT\n";
@@ -434,17 +444,18 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         {fault("ftruncate", 1, EIO), NONE, "", 2000},
         {fault("ftruncate", 1, EIO), EMPTY_OUTPUT, "", 2000},
         {fault("fstat_elsewhere", 2, 0), NONE, "", 2000},
+        {"", NONE, write_out, 1000, 1000},
     };
     const Bytes encrypted = reference_file(data);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault + " with in.DAT " + std::to_string(c.existing));
+        SCOPED_TRACE(c.fault + " with in.DAT " + std::to_string(c.existing) + " limit " + std::to_string(c.limit));
         fs::remove(dir_ / "in.DAT");
         if (c.existing == OLD_OUTPUT || c.existing == EMPTY_OUTPUT) {
             write_bytes(dir_ / "in.DAT", c.existing == OLD_OUTPUT ? old_output : Bytes{});
         } else if (c.existing != NONE) {
             fs::create_symlink(c.existing == LINK_TO_INPUT ? "in" : "/dev/full", dir_ / "in.DAT");
         }
-        const Outcome outcome = run({"in"}, {c.fault});
+        const Outcome outcome = run({"in"}, {.fault = c.fault, .file_size_limit = c.limit});
         EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");
@@ -507,22 +518,32 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
 }
 
 // Standard output redirected into the output file (as `j6enc in > in.DAT`),
-// a full device, a pipe whose reader has gone, or closed: the run completes.
+// a full device, a pipe whose reader has gone, closed, or a log that has
+// already reached the file-size limit (ulimit -f), which the .DAT has not:
+// the run completes.
 TEST_F(Program, TheConsoleNeverDecidesARun)
 {
     const Bytes data = pattern(2000);
     write_bytes(dir_ / "in", data);
-    for (const std::string target : {"in.DAT", "/dev/full", "pipe", "closed"}) {
+    for (const std::string target : {"in.DAT", "/dev/full", "pipe", "closed", "log"}) {
         SCOPED_TRACE("standard output " + target);
         fs::remove(dir_ / "in.DAT");
         int console[2] = {CLOSED, CLOSED};
+        rlim_t limit = 0;
         if (target == "pipe") {
             ASSERT_EQ(pipe2(console, O_CLOEXEC), 0);
             close(console[0]);
+        } else if (target == "log") {
+            if (windows_exe() != nullptr) {
+                continue; // Windows has no file-size limit
+            }
+            write_bytes(dir_ / target, Bytes(4000, 'x'));
+            console[1] = open((dir_ / target).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            limit = 3000;
         } else if (target != "closed") {
             console[1] = open((dir_ / target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         }
-        const Outcome outcome = run({"in"}, {"", 022, console[1]});
+        const Outcome outcome = run({"in"}, {.out = console[1], .file_size_limit = limit});
         if (console[1] >= 0) {
             close(console[1]);
         }

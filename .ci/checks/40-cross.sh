@@ -36,6 +36,34 @@ check_cross_i386() { cross_tests i386; }
 register cross_armhf "armhf cross build: unit tests and every path under qemu-user, the native bytes"
 check_cross_armhf() { cross_tests armhf; }
 
+# The j6enc of a 32-bit cross build under qemu-user encrypts files past 2 GiB
+# and 4 GiB (.ci/large_files), giving the native build's bytes.
+large_files_emulated() {
+    local run
+    needs build "$1"
+    needs build release
+    read -ra run <<< "$(emulator "build/$1")"
+    .ci/large_files build/release/j6enc "${run[@]}" "$PWD/build/$1/j6enc"
+}
+register cross_i386_large_files "i386 under qemu-user: files past 2 and 4 GiB, the native bytes"
+check_cross_i386_large_files() { large_files_emulated i386; }
+register cross_armhf_large_files "armhf under qemu-user: files past 2 and 4 GiB, the native bytes"
+check_cross_armhf_large_files() { large_files_emulated armhf; }
+
+# The same for the i386 build run natively, with the loader and libraries of
+# the cross toolchain, where the kernel's own large-file checks apply; and a
+# FIFO input of 2^31 + 4096 bytes. Skipped where the kernel runs no 32-bit
+# x86 programs.
+register cross_i386_large_files_native "i386 run natively: files past 2 and 4 GiB, and 2 GiB from a FIFO, the native bytes"
+check_cross_i386_large_files_native() {
+    local lib=/usr/i686-linux-gnu/lib
+    "$lib/ld-linux.so.2" --version > /dev/null 2>&1 \
+        || skip "this kernel runs no 32-bit x86 programs (its ia32 emulation is off)"
+    needs build i386
+    needs build release
+    .ci/large_files --fifo build/release/j6enc "$lib/ld-linux.so.2" --library-path "$lib" build/i386/j6enc
+}
+
 # clang++ compiles the transform for aarch64 too, without a warning. The
 # aarch64 build and its tests use g++; this catches what only clang rejects
 # there, such as its tighter limit on constant evaluation.

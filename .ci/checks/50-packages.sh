@@ -112,6 +112,42 @@ static_tarball() {
 register deb_lintian_amd64 "lintian on the amd64 DEB: no error, warning or info tag"
 check_deb_lintian_amd64() { lintian_deb release amd64; }
 
+# The Debian package's Installed-Size is dpkg-gencontrol's sum over its
+# files: KiB rounded up a file or link (a hard link's once), 1 anything else.
+register deb_installed_size "the DEB's Installed-Size, from its files as dpkg-gencontrol sums them"
+check_deb_installed_size() {
+    local deb tree size
+    needs package release DEB
+    deb=$(deb_file release amd64)
+    tree=$(mktemp -d)
+    dpkg-deb -x "$deb" "$tree"
+    size=$(find "$tree" -printf '%y %s %i %n\n' | awk '$1 != "f" && $1 != "l" { n += 1; next }
+        $4 == 1 || !seen[$3]++ { n += int(($2 + 1023) / 1024) } END { print n }')
+    rm -rf "$tree"
+    echo "Installed-Size: $(dpkg-deb -f "$deb" Installed-Size), from the files: $size"
+    [[ $(dpkg-deb -f "$deb" Installed-Size) == "$size" ]]
+}
+
+# The README's plain build (tests off) and cpack -G DEB, by the user nobody:
+# a stack protector, every entry root/root.
+register deb_plain_build_as_user "the README's plain build and cpack -G DEB by the user nobody: stack protector, root/root"
+check_deb_plain_build_as_user() {
+    local work
+    needs root
+    work=$(mktemp -d)
+    chmod 755 "$work"
+    mkdir "$work/source"
+    git ls-files -z | xargs -0 cp --parents -t "$work/source"
+    chown -R nobody: "$work"
+    setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env -i PATH="$PATH" HOME="$work" \
+        bash -c 'set -e; cd "$1"; cmake -S source -B build -DJ6ENC_TESTS=OFF > /dev/null
+            cmake --build build -j2; cd build; cpack -G DEB' _ "$work"
+    nm -D "$work/build/j6enc" | grep -q __stack_chk_fail
+    dpkg-deb -c "$work"/build/j6enc_*.deb
+    if dpkg-deb -c "$work"/build/j6enc_*.deb | awk '$2 != "root/root"' | grep .; then return 1; fi
+    rm -rf "$work"
+}
+
 register deb_root_amd64 "the amd64 DEB installed into and removed from a scratch root"
 check_deb_root_amd64() { dpkg_root release amd64; }
 
