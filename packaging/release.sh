@@ -156,8 +156,11 @@ verify_release() {
         elif [[ -n $rebuilt && $file == BUILDINFO ]]; then
             echo "$file: other tools than the release's (the artifacts decide):"
             diff "$dir/BUILDINFO" "$work/rebuilt/BUILDINFO" || true
+        elif [[ -n $rebuilt ]]; then
+            echo "$file: DIFFERS: rebuilt, its SHA-256 is $rebuilt"
+            differ=$((differ + 1))
         else
-            echo "$file: DIFFERS: ${rebuilt:+rebuilt, it is $rebuilt}${rebuilt:-the rebuild made no such file}"
+            echo "$file: DIFFERS: the rebuild made no such file"
             differ=$((differ + 1))
         fi
     done < "$sums"
