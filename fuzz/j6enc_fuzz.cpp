@@ -1,9 +1,10 @@
 // libFuzzer target: the first four bytes of the input are the number of the
 // first block (little-endian), the next ones, at most MAX_RUN, a run of
 // blocks: up to two groups of the largest group and a block (.ci/run fuzzes
-// inputs of up to 4 + MAX_RUN bytes). Every path that this processor runs, and encrypt_block and encrypt_blocks as dispatched, must
-// encrypt the run block by block (encrypt_block its first block) to exactly
-// what the bitwise reference gives, without changing a byte around it.
+// inputs of up to 4 + MAX_RUN bytes). Every path that this processor runs,
+// and encrypt_block and encrypt_blocks as dispatched, must encrypt the run
+// block by block (encrypt_block its first block) to exactly what the bitwise
+// reference gives, without changing a byte around it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -11,8 +11,10 @@ namespace {
 // The row of path NAME: its name, its entry points encrypt_block_NAME and
 // encrypt_blocks_NAME and its group GROUP_NAME all come from NAME, so that a
 // row cannot hold another path's function.
+// clang-format off
 #define J6ENC_PATH_ROW(NAME, FEATURES, SHORT_STEPS) \
     {#NAME, BlockEntry{encrypt_block_##NAME}, RunEntry{encrypt_blocks_##NAME}, GROUP_##NAME, FEATURES, SHORT_STEPS}
+// clang-format on
 
 constexpr BlockPath PATHS[] = {
     J6ENC_PATH_ROW(portable, "", true),

@@ -67,22 +67,23 @@ namespace j6enc::lanes {
 template <class Ops>
 concept LaneOps = requires(typename Ops::Vector vector, const typename Ops::Input& input,
                            const typename Ops::Operand& operand, const ByteMap& map, std::uint8_t byte,
-                           std::uint8_t* block, typename Ops::Vector* bytes) {
-    { Ops::LANES } -> std::convertible_to<unsigned>;
-    { Ops::prepare(vector) } -> std::same_as<typename Ops::Input>;
-    { Ops::operand(map) } -> std::same_as<typename Ops::Operand>;
-    { Ops::product(input, operand) } -> std::same_as<typename Ops::Vector>;
-    { Ops::bitwise_xor(vector, vector) } -> std::same_as<typename Ops::Vector>;
-    { Ops::template shift_lanes<1>(vector) } -> std::same_as<typename Ops::Vector>;
-    { Ops::first_lane(byte) } -> std::same_as<typename Ops::Vector>;
+                           std::uint8_t* block, typename Ops::Vector* bytes)
+{
+    requires std::convertible_to<decltype(Ops::LANES), unsigned>;
+    requires std::same_as<decltype(Ops::prepare(vector)), typename Ops::Input>;
+    requires std::same_as<decltype(Ops::operand(map)), typename Ops::Operand>;
+    requires std::same_as<decltype(Ops::product(input, operand)), typename Ops::Vector>;
+    requires std::same_as<decltype(Ops::bitwise_xor(vector, vector)), typename Ops::Vector>;
+    requires std::same_as<decltype(Ops::template shift_lanes<1>(vector)), typename Ops::Vector>;
+    requires std::same_as<decltype(Ops::first_lane(byte)), typename Ops::Vector>;
     Ops::load(block, bytes);
     Ops::store(block, bytes);
 };
 
 // The plan for the path's vector width, as its operands.
 template <LaneOps Ops>
-constexpr Plan<typename Ops::Operand, Ops::LANES> PLAN =
-    make_plan<typename Ops::Operand, Ops::LANES>([](const ByteMap& map) { return Ops::operand(map); });
+constexpr Plan<typename Ops::Operand, Ops::LANES>
+    PLAN = make_plan<typename Ops::Operand, Ops::LANES>([](const ByteMap& map) { return Ops::operand(map); });
 
 // The register of every lane, its low and its high byte.
 template <LaneOps Ops> struct Register {
@@ -192,8 +193,9 @@ template <LaneOps Ops> void mask_segment(typename Ops::Vector* segment, const Re
     const PreparedRegister<Ops> in = prepare(reg);
 #pragma GCC unroll 64
     for (unsigned i = 1; i < SEGMENT; ++i) {
-        segment[i] = Ops::bitwise_xor(segment[i], Ops::bitwise_xor(Ops::product(in.low, PLAN<Ops>.start_from_low[i]),
-                                                                   Ops::product(in.high, PLAN<Ops>.start_from_high[i])));
+        segment[i] =
+            Ops::bitwise_xor(segment[i], Ops::bitwise_xor(Ops::product(in.low, PLAN<Ops>.start_from_low[i]),
+                                                          Ops::product(in.high, PLAN<Ops>.start_from_high[i])));
     }
 }
 
