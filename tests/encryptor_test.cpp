@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -212,6 +213,41 @@ TEST(LinearMaps, JumpsOverZeroBytesMatchTheBitwiseStepFromEveryRegister)
             }
         }
     }
+}
+
+// encrypt_in_groups cuts a run into as many whole groups as fit, then the
+// blocks that remain, the last one short, and calls nothing for no bytes: a
+// group missed would still give the right bytes, block by block, only slower.
+template <std::size_t GROUP> void expect_whole_groups_then_blocks()
+{
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, GROUP * BLOCK_SIZE - 1, GROUP * BLOCK_SIZE,
+                               GROUP * BLOCK_SIZE + 1, (2 * GROUP + 1) * BLOCK_SIZE + 300}) {
+        Bytes run(length);
+        std::string calls;
+        const auto call = [&](const std::uint8_t* at, std::size_t size, std::uint32_t index) {
+            calls += std::to_string(at - run.data()) + "+" + std::to_string(size) + "#" + std::to_string(index) + " ";
+        };
+        encrypt_in_groups<GROUP>(
+            run.data(), length, 7U, [&](std::uint8_t* at, std::uint32_t index) { call(at, GROUP * BLOCK_SIZE, index); },
+            call);
+        std::string expected;
+        const std::size_t grouped = length / (GROUP * BLOCK_SIZE) * GROUP * BLOCK_SIZE;
+        for (std::size_t at = 0; at < length; at += at < grouped ? GROUP * BLOCK_SIZE : BLOCK_SIZE) {
+            expected += std::to_string(at) + "+"
+                        + std::to_string(at < grouped ? GROUP * BLOCK_SIZE : std::min(BLOCK_SIZE, length - at)) + "#"
+                        + std::to_string(7 + at / BLOCK_SIZE) + " ";
+        }
+        EXPECT_EQ(calls, expected) << "group " << GROUP << ", length " << length;
+    }
+}
+
+TEST(EncryptInGroups, WholeGroupsThenBlocks)
+{
+    []<std::size_t... G>(std::index_sequence<G...>)
+    {
+        (expect_whole_groups_then_blocks<G + 1>(), ...);
+    }
+    (std::make_index_sequence<8>{});
 }
 
 // Every length of a block at indices around the wraps; the block sits at an
