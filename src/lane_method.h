@@ -80,11 +80,6 @@ concept LaneOps = requires(typename Ops::Vector vector, const typename Ops::Inpu
     Ops::store(block, bytes);
 };
 
-// The plan for the path's vector width, as its operands.
-template <LaneOps Ops>
-constexpr Plan<typename Ops::Operand, Ops::LANES>
-    PLAN = make_plan<typename Ops::Operand, Ops::LANES>([](const ByteMap& map) { return Ops::operand(map); });
-
 // The register of every lane, its low and its high byte.
 template <LaneOps Ops> struct Register {
     typename Ops::Vector low;

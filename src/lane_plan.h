@@ -224,6 +224,12 @@ template <typename Operand, unsigned LANES, typename Convert> constexpr Plan<Ope
     return plan;
 }
 
+// The plan for a path's vector operations Ops (LaneOps in lane_method.h):
+// for its vector width, as its operands.
+template <class Ops>
+constexpr Plan<typename Ops::Operand, Ops::LANES>
+    PLAN = make_plan<typename Ops::Operand, Ops::LANES>([](const ByteMap& map) { return Ops::operand(map); });
+
 // The two 16-entry tables of a byte map for table-lookup products: the image
 // of every low nibble and of every high nibble.
 struct NibbleTables {
