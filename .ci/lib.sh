@@ -57,8 +57,9 @@ made() {
 #   needs configured PRESET      the preset's build directory, configured
 #   needs package BUILD GEN      CPack's package GEN (DEB, RPM, TGZ) of
 #                                build/BUILD
-#   needs release                build/releases/first, a release of this
-#                                commit by packaging/release.sh
+#   needs release                build/releases/first, a signed release of
+#                                this commit by packaging/release.sh, and
+#                                build/releases/signer.asc, the signer's key
 #   needs wine                   a wine with a prefix of this run's own, started
 #   needs root                   root, else the check is skipped
 #   needs x86_64                 an x86-64 machine, else the check is skipped
@@ -130,24 +131,38 @@ start_wine() {
 }
 
 # The release that build/releases/first holds: packaging/release.sh, run as
-# root from a fresh clone of this commit made with umask 022, with umask 022,
-# in UTC and the C locale, with its clone and its build on the checkout's
-# file system.
+# root with umask 022, in UTC and the C locale, on the checkout's file
+# system, from a fresh clone of this commit made with umask 002 that holds
+# an untracked file and a filled build/; signed with a throwaway key, made in
+# a GNUPGHOME of its own, whose public half is left in
+# build/releases/signer.asc.
 first_release() {
     local releases=$PWD/build/releases
-    rm -rf "$releases/first" "$releases/first.commit" "$releases/work"
+    rm -rf "$releases/first" "$releases/first.commit" "$releases/signer.asc" "$releases/work"
     mkdir -p "$releases/work/tmp"
-    clone_commit "$releases/work/j6enc" 022
-    (cd "$releases/work/j6enc" && umask 022 && TMPDIR=$releases/work/tmp TZ=UTC LC_ALL=C \
-        packaging/release.sh "$releases/first")
+    clone_commit "$releases/work/j6enc" 002
+    mkdir "$releases/work/j6enc/build"
+    echo stray > "$releases/work/j6enc/untracked.txt"
+    cp -r "$PWD/CMakeLists.txt" "$PWD/src" "$releases/work/j6enc/build/"
+    (
+        GNUPGHOME=$(mktemp -d)
+        export GNUPGHOME
+        trap 'gpgconf --kill gpg-agent; rm -rf "$GNUPGHOME"' EXIT
+        gpg --batch --quiet --passphrase '' --quick-gen-key 'j6enc CI <ci@j6enc.invalid>' ed25519 sign never
+        gpg --armor --export ci@j6enc.invalid > "$releases/signer.asc"
+        cd "$releases/work/j6enc" && umask 022 && TMPDIR=$releases/work/tmp TZ=UTC LC_ALL=C \
+            packaging/release.sh --sign ci@j6enc.invalid "$releases/first"
+    )
     rm -rf "$releases/work"
     git rev-parse HEAD > "$releases/first.commit"
 }
 
-# A fresh clone of this checkout's commit in DIR, made with umask UMASK.
+# A fresh clone of this checkout's commit in DIR, made with umask UMASK, its
+# HEAD tagged vVERSION for the newest CHANGELOG.md version, as a release's is.
 clone_commit() {
     (umask "$2" && git clone -q "$PWD" "$1")
     git -C "$1" checkout -q --detach "$(git rev-parse HEAD)"
+    git -C "$1" tag -f "v$(sed -n '/^## /{s/^## \([^ ]*\) .*/\1/p;q}' "$1/CHANGELOG.md")" > /dev/null
 }
 
 # How the build machine runs the programs of the cross build in $1.

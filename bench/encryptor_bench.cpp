@@ -1,9 +1,9 @@
-// Speed of the block transform: every path built into the program and
-// encrypt_block as dispatched, one block at a time and on runs of blocks
+// Speed of the block transform: every path built into the program and the
+// one dispatched, one block at a time (encrypt_block) and on runs of blocks
 // (encrypt_blocks), beside two loops kept for comparison, the single-chain
-// loop of release 1.0.0 and the same loop on the bitwise eight-shift step. Run with --benchmark_repetitions and
-// --benchmark_enable_random_interleaving so that all of them share the
-// machine's ups and downs, and compare medians.
+// loop of release 1.0.0 and the same loop on the bitwise eight-shift step.
+// Run with --benchmark_repetitions and --benchmark_enable_random_interleaving
+// so that all of them share the machine's ups and downs, and compare medians.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,7 +50,7 @@ void encrypt_block_bitwise(std::uint8_t* buffer, std::size_t length, std::uint32
     }
 }
 
-void BM_Block(benchmark::State& state, BlockEncryptor encrypt)
+void BM_Block(benchmark::State& state, EncryptFunction encrypt)
 {
     std::vector<std::uint8_t> block = sample_block();
     std::uint32_t index = 0;
@@ -64,7 +64,7 @@ void BM_Block(benchmark::State& state, BlockEncryptor encrypt)
 
 // A run of 512 blocks, the 256 KiB that j6enc reads at a time, numbered on
 // from run to run.
-void BM_Run(benchmark::State& state, RunEncryptor encrypt)
+void BM_Run(benchmark::State& state, EncryptFunction encrypt)
 {
     constexpr std::size_t BLOCKS = 512;
     std::vector<std::uint8_t> run;
@@ -107,14 +107,15 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("encrypt_block/release_1.0", BM_Block, encrypt_block_1_0);
     for (const BlockPath& path : block_paths()) {
         if (path_supported(path)) {
-            benchmark::RegisterBenchmark((std::string("encrypt_block/") + path.name).c_str(), BM_Block, path.encrypt);
+            benchmark::RegisterBenchmark((std::string("encrypt_block/") + path.name).c_str(), BM_Block,
+                                         path.encrypt_block.call);
         }
     }
     benchmark::RegisterBenchmark("encrypt_block/dispatched", BM_Block, encrypt_block);
     for (const BlockPath& path : block_paths()) {
         if (path_supported(path)) {
             benchmark::RegisterBenchmark((std::string("encrypt_blocks/") + path.name).c_str(), BM_Run,
-                                         path.encrypt_run);
+                                         path.encrypt_blocks.call);
         }
     }
     benchmark::RegisterBenchmark("encrypt_blocks/dispatched", BM_Run, encrypt_blocks);

@@ -1,6 +1,7 @@
-// encrypt_block on x86-64 with AVX2: the lane method on 32 lanes of 16 bytes,
-// each bit-matrix product as two 16-entry table lookups (vpshufb), one on the
-// low and one on the high nibble of every byte. Compiled for AVX2.
+// The avx2 path, on x86-64 with AVX2: the lane method on 32 lanes of 16
+// bytes, each bit-matrix product as two 16-entry table lookups (vpshufb), one
+// on the low and one on the high nibble of every byte; runs of blocks block
+// by block. Compiled for AVX2.
 #include "block_paths.h"
 
 #if J6ENC_X86_PATHS
@@ -58,6 +59,12 @@ struct Avx2Ops : Avx2Lanes {
 void encrypt_block_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     j6enc::lanes::encrypt_block_by_lanes<Avx2Ops>(buffer, length, block_index);
+}
+
+void encrypt_blocks_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+{
+    static_assert(GROUP_avx2 == 1);
+    encrypt_each_block<encrypt_block_avx2>(buffer, length, first_index);
 }
 
 #endif

@@ -1,6 +1,7 @@
-// encrypt_block on x86-64 with GFNI and AVX2: the lane method on 32 lanes of
-// 16 bytes, each bit-matrix product one affine instruction (vgf2p8affineqb).
-// For processors with GFNI but without AVX-512. Compiled for GFNI and AVX2.
+// The gfni_avx2 path, on x86-64 with GFNI and AVX2: the lane method on 32
+// lanes of 16 bytes, each bit-matrix product one affine instruction
+// (vgf2p8affineqb), runs of blocks in groups of GROUP_gfni_avx2. For
+// processors with GFNI but without AVX-512. Compiled for GFNI and AVX2.
 #include "block_paths.h"
 
 #if J6ENC_X86_PATHS
@@ -33,10 +34,9 @@ void encrypt_block_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint
     j6enc::lanes::encrypt_block_by_lanes<GfniAvx2Ops>(buffer, length, block_index);
 }
 
-// Three blocks at a time, which measured fastest.
 void encrypt_blocks_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
 {
-    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx2Ops, 3>(buffer, length, first_index);
+    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx2Ops, GROUP_gfni_avx2>(buffer, length, first_index);
 }
 
 #endif

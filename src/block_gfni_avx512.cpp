@@ -1,6 +1,7 @@
-// encrypt_block on x86-64 with GFNI and AVX-512 (F, BW, VBMI): the lane method
-// on 64 lanes of 8 bytes, each bit-matrix product one affine instruction
-// (vgf2p8affineqb). Compiled for those extensions.
+// The gfni_avx512 path, on x86-64 with GFNI and AVX-512 (F, BW, VBMI): the
+// lane method on 64 lanes of 8 bytes, each bit-matrix product one affine
+// instruction (vgf2p8affineqb), runs of blocks in groups of
+// GROUP_gfni_avx512. Compiled for those extensions.
 #include "block_paths.h"
 
 #if J6ENC_X86_PATHS
@@ -142,10 +143,9 @@ void encrypt_block_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::ui
     j6enc::lanes::encrypt_block_by_lanes<GfniAvx512Ops>(buffer, length, block_index);
 }
 
-// Four blocks at a time, which measured fastest.
 void encrypt_blocks_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
 {
-    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx512Ops, 4>(buffer, length, first_index);
+    j6enc::lanes::encrypt_blocks_by_lanes<GfniAvx512Ops, GROUP_gfni_avx512>(buffer, length, first_index);
 }
 
 #endif

@@ -1,7 +1,7 @@
-// encrypt_block on aarch64 with NEON (Advanced SIMD, part of every aarch64
+// The neon path, on aarch64 with NEON (Advanced SIMD, part of every aarch64
 // processor): the lane method on 16 lanes of 32 bytes, each bit-matrix
 // product as two 16-entry table lookups (tbl), one on the low and one on the
-// high nibble of every byte.
+// high nibble of every byte; runs of blocks block by block.
 #include "block_paths.h"
 
 #if J6ENC_NEON_PATHS
@@ -92,6 +92,12 @@ struct NeonOps {
 void encrypt_block_neon(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept
 {
     j6enc::lanes::encrypt_block_by_lanes<NeonOps>(buffer, length, block_index);
+}
+
+void encrypt_blocks_neon(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+{
+    static_assert(GROUP_neon == 1);
+    encrypt_each_block<encrypt_block_neon>(buffer, length, first_index);
 }
 
 #endif

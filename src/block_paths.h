@@ -1,7 +1,8 @@
-// The implementations of encrypt_block. Each gives byte for byte the same
-// result; they differ in the instructions they need. encrypt_block picks one
-// once, from what the processor reports; the tests and benchmarks call each
-// one directly.
+// The paths of the block transform: implementations of encrypt_block and
+// encrypt_blocks that give byte for byte the same result and differ in the
+// instructions they need. The program picks one path once, from what the
+// processor reports; the tests, benchmarks and fuzz target call each path's
+// entry points directly.
 #ifndef J6ENC_BLOCK_PATHS_H
 #define J6ENC_BLOCK_PATHS_H
 
@@ -30,25 +31,36 @@
 #define J6ENC_NEON_PATHS 0
 #endif
 
-using BlockEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
-// An implementation of encrypt_blocks: a run of consecutive blocks.
-using RunEncryptor = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
+// The signature of both entry points: the bytes, their length and the number
+// of the (first) block.
+using EncryptFunction = void (*)(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+// A path's encrypt_block and its encrypt_blocks, each in a type of its own,
+// so that one cannot be given where the other is wanted.
+struct BlockEntry {
+    EncryptFunction call;
+};
+struct RunEntry {
+    EncryptFunction call;
+};
 
 struct BlockPath {
     const char* name;
-    BlockEncryptor encrypt;
-    RunEncryptor encrypt_run;
+    BlockEntry encrypt_block;
+    RunEntry encrypt_blocks;
+    // The whole blocks its encrypt_blocks encrypts together, its group; 1
+    // for a path that goes block by block.
+    std::size_t group;
     // The instruction-set extensions it needs beyond its architecture's
     // baseline, named as in cpu_has and separated by spaces; "" for none.
     const char* features;
     // Whether it carries the register through a block in steps of at most
     // eight bytes, and the last few bytes one at a time: a path whose steps
     // the tests can check for every register and byte with short blocks.
-    bool bytewise;
+    bool short_steps;
 };
 
-// Every path built into the program, slowest first. encrypt_block runs the
-// last one that this processor supports.
+// Every path built into the program, slowest first. encrypt_block and
+// encrypt_blocks run the last one that this processor supports.
 std::span<const BlockPath> block_paths() noexcept;
 
 // Whether this processor runs `path`.
@@ -74,36 +86,47 @@ static void encrypt_in_groups(std::uint8_t* buffer, std::size_t length, std::uin
     }
 }
 
-// encrypt_blocks by `Encrypt` on one block after the other, for a path that
-// has no faster way through a run.
-template <BlockEncryptor Encrypt>
-void encrypt_each_block(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
+// encrypt_blocks by `Encrypt` on one block after the other, for a path whose
+// group is one block. Internal linkage, as encrypt_in_groups.
+template <EncryptFunction Encrypt>
+static void encrypt_each_block(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index)
 {
     encrypt_in_groups<1>(
         buffer, length, first_index,
         [](std::uint8_t* block, std::uint32_t block_index) { Encrypt(block, BLOCK_SIZE, block_index); }, Encrypt);
 }
 
+// Each path's entry points, encrypt_block_NAME and encrypt_blocks_NAME, and
+// its group GROUP_NAME: the row of PATHS (encryptor.cpp) takes all three
+// from NAME, and the path's file encrypts groups of GROUP_NAME blocks.
+
 // Any compiler, any processor: eight bytes per step by table lookups, and
-// runs with several blocks in lockstep.
+// groups of four blocks in lockstep.
+inline constexpr std::size_t GROUP_portable = 4;
 void encrypt_block_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 void encrypt_blocks_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 
 #if J6ENC_X86_PATHS
 // The lane method (lane_method.h) with each instruction set's vector
-// operations: table lookups on AVX2, affine instructions with GFNI. With
-// GFNI, runs take several blocks at a time; AVX2's table lookups need too
-// many registers for a second block to gain.
+// operations: table lookups on AVX2, affine instructions with GFNI. The GFNI
+// paths encrypt the groups that measured fastest; AVX2's table lookups need
+// too many registers for a second block to gain.
+inline constexpr std::size_t GROUP_avx2 = 1;
 void encrypt_block_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_blocks_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
+inline constexpr std::size_t GROUP_gfni_avx2 = 3;
 void encrypt_block_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 void encrypt_blocks_gfni_avx2(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
+inline constexpr std::size_t GROUP_gfni_avx512 = 4;
 void encrypt_block_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
 void encrypt_blocks_gfni_avx512(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 #endif
 
 #if J6ENC_NEON_PATHS
-// The lane method with NEON table lookups.
+// The lane method with NEON table lookups, block by block.
+inline constexpr std::size_t GROUP_neon = 1;
 void encrypt_block_neon(std::uint8_t* buffer, std::size_t length, std::uint32_t block_index) noexcept;
+void encrypt_blocks_neon(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept;
 #endif
 
 #endif

@@ -1,5 +1,6 @@
-// encrypt_block on any compiler and processor, eight bytes per step by table
-// lookups, as table-driven CRCs are computed.
+// The portable path, on any compiler and processor: eight bytes per step by
+// table lookups, as table-driven CRCs are computed, and runs of blocks in
+// groups of GROUP_portable blocks in lockstep.
 //
 // The masks of eight bytes and the register after them are linear in the
 // register at their start and in the eight bytes read (linear_maps.h), so
@@ -143,7 +144,7 @@ std::uint32_t encrypt_step(std::uint8_t* bytes, std::uint32_t reg) noexcept
 {
     // The indices are loaded byte by byte rather than shifted out of the
     // word: a load is one instruction where a shift and a mask are two, and
-    // with several blocks in lockstep instructions are what limits a step.
+    // with a group's blocks in lockstep instructions are what limits a step.
     const std::uint64_t plain = load_word(bytes);
     std::uint64_t later = 0;
 #pragma GCC unroll 64
@@ -165,26 +166,26 @@ constexpr std::uint32_t start_register(std::uint32_t block_index)
     return (block_index & 0xFFFFU) ^ SEED_KEY;
 }
 
-// Blocks encrypted together, step by step in lockstep. A block's steps form
-// one chain through its register, each waiting for the one before, so a
-// single block leaves the processor idle between them; the chains of
-// different blocks are independent and fill that time.
-constexpr std::size_t TOGETHER = 4;
+// The blocks of a group are encrypted step by step in lockstep. A block's
+// steps form one chain through its register, each waiting for the one
+// before, so a single block leaves the processor idle between them; the
+// chains of different blocks are independent and fill that time.
+constexpr std::size_t GROUP = GROUP_portable;
 
-// The TOGETHER whole blocks at `blocks`, numbered from `first_index` on.
-// This and encrypt_block_portable are flattened, every call in them inlined:
-// -O2 would leave the steps and their loads as calls.
-[[gnu::flatten]] void encrypt_whole_blocks_together(std::uint8_t* blocks, std::uint32_t first_index) noexcept
+// The GROUP whole blocks at `blocks`, numbered from `first_index` on. This
+// and encrypt_block_portable are flattened, every call in them inlined: -O2
+// would leave the steps and their loads as calls.
+[[gnu::flatten]] void encrypt_group(std::uint8_t* blocks, std::uint32_t first_index) noexcept
 {
-    std::uint32_t reg[TOGETHER];
+    std::uint32_t reg[GROUP];
 #pragma GCC unroll 64
-    for (std::size_t b = 0; b < TOGETHER; ++b) {
-        reg[b] = start_register(first_index + static_cast<std::uint32_t>(b));
+    for (std::size_t k = 0; k < GROUP; ++k) {
+        reg[k] = start_register(first_index + static_cast<std::uint32_t>(k));
     }
     for (std::size_t i = 0; i < BLOCK_SIZE; i += STEP) {
 #pragma GCC unroll 64
-        for (std::size_t b = 0; b < TOGETHER; ++b) {
-            reg[b] = encrypt_step(blocks + BLOCK_SIZE * b + i, reg[b]);
+        for (std::size_t k = 0; k < GROUP; ++k) {
+            reg[k] = encrypt_step(blocks + BLOCK_SIZE * k + i, reg[k]);
         }
     }
 }
@@ -209,5 +210,5 @@ constexpr std::size_t TOGETHER = 4;
 
 void encrypt_blocks_portable(std::uint8_t* buffer, std::size_t length, std::uint32_t first_index) noexcept
 {
-    encrypt_in_groups<TOGETHER>(buffer, length, first_index, encrypt_whole_blocks_together, encrypt_block_portable);
+    encrypt_in_groups<GROUP>(buffer, length, first_index, encrypt_group, encrypt_block_portable);
 }

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The largest block; the driver never passes a longer one.
+// The size of a block; only a file's last block may be shorter.
 inline constexpr std::size_t BLOCK_SIZE = 512;
 // XORed with the low 16 bits of the block index to start the register.
 inline constexpr std::uint16_t SEED_KEY = 0x5C71;
@@ -57,6 +57,8 @@ constexpr std::uint16_t crc16_step(std::uint16_t reg, std::uint8_t byte) noexcep
 {
     return static_cast<std::uint16_t>(crc16_step_high(reg, (std::uint32_t{reg} >> 8U) ^ byte));
 }
+// Byte 1 into register 0: the bit leaves the top once, in the last shift.
+static_assert(crc16_step(0, 1) == CRC16_POLY);
 
 // Encrypts the first `length` bytes of `buffer` in place as block number
 // `block_index` (only its low 16 bits count). `length` is at most BLOCK_SIZE;

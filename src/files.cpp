@@ -24,7 +24,7 @@ bool is_same_file(const FileIdentity& a, const FileIdentity& b) noexcept
     return a.volume == b.volume && a.file_high == b.file_high && a.file_low == b.file_low;
 }
 
-// The one look the run takes at the input is taken here, from the open file.
+// The one look the program takes at the input is taken here, from the open file.
 // A directory opens on Linux but is no file to encrypt.
 InputFile open_input(const char* path)
 {
@@ -47,7 +47,7 @@ InputFile open_input(const char* path)
 // is truncated: a device or FIFO is written as it is, and an empty file, new
 // ones among them, needs nothing. (Truncating an empty file would also make
 // ext4 write the whole new output to disk when it is closed, its guard for
-// files rewritten in place: a 256 MiB run took half as long again.)
+// files rewritten in place: a 256 MiB file took half as long again.)
 std::FILE* open_output(const char* name, const FileFacts& input)
 {
     const int fd = open_for_writing(name, input);

@@ -30,7 +30,7 @@ bool examine(int fd, FileFacts& facts)
 
 // A new file gets the input's read and write bits and its owner's write bit,
 // less the umask. It is never readable by more people than the input, and its
-// owner can replace it with a later run even when the input is read-only
+// owner can replace it with a later j6enc even when the input is read-only
 // (unless the umask takes the owner's write bit away too). A .DAT is data,
 // never a program, so neither the execute bits nor setuid, setgid or sticky
 // carry over. An existing file keeps its mode.

@@ -43,7 +43,7 @@ bool identify(HANDLE handle, FileIdentity& identity)
 
 // Only a disk file is identified: a console, NUL or a pipe is never the
 // input's other name. A disk file whose identity cannot be had cannot be
-// examined, so the run refuses it rather than guess.
+// examined, so the program refuses it rather than guess.
 bool examine(int fd, FileFacts& facts)
 {
     struct _stat64 info {};
@@ -63,7 +63,7 @@ bool examine(int fd, FileFacts& facts)
 }
 
 // Binary, or the C runtime would write every 0x0A byte as 0x0D 0x0A. A new
-// file is never read-only, even when the input is, so that a later run can
+// file is never read-only, even when the input is, so that a later j6enc can
 // replace it; beyond that it takes the permissions that its folder gives new
 // files, as every file a Windows program creates.
 int open_for_writing(const char* name, const FileFacts& /*input*/)

@@ -1,11 +1,11 @@
 // j6enc: encrypts one file into "FILE.DAT", block by block.
 //
-// Every message goes to standard output. The exit status is 0 after a
-// completed run and 1 after any failure the program detects; no path deletes
-// a file, so an output that was created stays even when the run fails.
+// Every message goes to standard output. The exit status is 0 after the file
+// is encrypted and 1 after any failure the program detects; no path deletes a
+// file, so an output that was created stays even when the program fails.
 //
 // The exit status reports the file work alone: what happens to the console
-// never stops or changes a run. Nothing is written to standard output while
+// never stops or changes it. Nothing is written to standard output while
 // either file is open, and every report comes after both are closed: started
 // with descriptor 1 closed, the program may get descriptor 1 for a file, and a
 // message written then would land in that file.
@@ -36,14 +36,38 @@ void report(const char* what, const char* name, const char* suffix)
     std::printf("Error: cannot %s %s%s\n", what, name, suffix);
 }
 
+// Encrypts `in` into `out` a run at a time, through the run buffer, until the
+// input ends, a read fails or a write fails; returns false after a failed
+// write. A read error stays in the input stream's error flag.
+bool encrypt_file(std::FILE* in, std::FILE* out)
+{
+    std::uint32_t block_index = 0;
+    for (;;) {
+        const std::size_t count = std::fread(run_buffer, 1, RUN_SIZE, in);
+        if (count == 0) {
+            return true;
+        }
+        // Block k of the run is the file's block block_index + k.
+        encrypt_blocks(run_buffer, count, block_index);
+        block_index += static_cast<std::uint32_t>((count + BLOCK_SIZE - 1) / BLOCK_SIZE);
+        if (std::fwrite(run_buffer, 1, count, out) != count) {
+            return false;
+        }
+        // Stop at a read error even when the failing read delivered some bytes.
+        if (std::ferror(in) != 0) {
+            return true;
+        }
+    }
+}
+
 } // namespace
 
 int run(int argc, char* argv[])
 {
 #ifndef _WIN32
-    // A pipe that nobody reads must not kill the run, nor a file-size limit
-    // (ulimit -f) that a file has reached: the write then fails like any
-    // other, with EPIPE or EFBIG. No console write is ever checked, and a
+    // A pipe that nobody reads must not kill the program, nor a file-size
+    // limit (ulimit -f) that a file has reached: the write then fails like
+    // any other, with EPIPE or EFBIG. No console write is ever checked, and a
     // failed write of the output is reported as such. (Windows has neither
     // signal: the write just fails.)
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
@@ -67,10 +91,9 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    // The run buffer holds the output name first, in its first block, then the
-    // file's bytes.
-    std::uint8_t* const buffer = run_buffer;
-    char* const out_name = reinterpret_cast<char*>(buffer);
+    // The run buffer holds the output name first, in its first block, until
+    // the output is open; then the file's bytes.
+    char* const out_name = reinterpret_cast<char*>(run_buffer);
     const int name_length = std::snprintf(out_name, BLOCK_SIZE, "%s.DAT", in_path);
     if (name_length < 0 || static_cast<unsigned>(name_length) >= BLOCK_SIZE) {
         // Longer than the first block holds: the name was cut, so open nothing.
@@ -85,25 +108,7 @@ int run(int argc, char* argv[])
         return 1;
     }
 
-    bool write_failed = false;
-    std::uint32_t block_index = 0;
-    for (;;) {
-        const std::size_t count = std::fread(buffer, 1, RUN_SIZE, in);
-        if (count == 0) {
-            break;
-        }
-        // Block k of the run is the file's block block_index + k.
-        encrypt_blocks(buffer, count, block_index);
-        block_index += static_cast<std::uint32_t>((count + BLOCK_SIZE - 1) / BLOCK_SIZE);
-        if (std::fwrite(buffer, 1, count, out) != count) {
-            write_failed = true;
-            break;
-        }
-        // Stop at a read error even when the failing read delivered some bytes.
-        if (std::ferror(in) != 0) {
-            break;
-        }
-    }
+    bool write_failed = !encrypt_file(in, out);
     const bool read_failed = std::ferror(in) != 0;
     // Flushing what the stream still buffers can fail too.
     if (!close_output(out)) {

@@ -60,7 +60,7 @@ std::string console_text(std::string text)
 // How the program is started: the call to break (see fault_injector.cpp),
 // the umask, what its standard output is, and the largest file it may write
 // (ulimit -f; 0 for no limit).
-constexpr int CAPTURE = -1; // a file whose contents the run returns
+constexpr int CAPTURE = -1; // a file whose contents execute returns
 constexpr int CLOSED = -2;  // descriptor 1 closed
 struct Launch {
     std::string fault{};
@@ -114,7 +114,7 @@ Bytes reference_file(Bytes data)
 {
     for (std::size_t start = 0; start < data.size(); start += 512) {
         const std::size_t length = std::min<std::size_t>(512, data.size() - start);
-        reference_transform(data.data() + start, length, static_cast<std::uint32_t>(start / 512), false);
+        reference_transform(data.data() + start, length, static_cast<std::uint32_t>(start / 512));
     }
     return data;
 }
@@ -136,7 +136,7 @@ protected:
     pid_t start(const std::vector<std::string>& args, const Launch& launch) const
     {
         std::vector<char*> argv{const_cast<char*>(J6ENC_BINARY)};
-        // The variables the run sets; they replace any of the same name.
+        // The variables the program gets; they replace any of the same name.
         std::vector<std::string> env;
         if (windows_exe() != nullptr) {
             // Wine's own messages off, and a UTF-8 locale, without which wine
@@ -190,7 +190,7 @@ protected:
         return pid;
     }
 
-    // Waits for the run started as `pid` to end.
+    // Waits for the program started as `pid` to end.
     Outcome finish(pid_t pid) const
     {
         Outcome outcome;
@@ -203,7 +203,7 @@ protected:
         return outcome;
     }
 
-    Outcome run(const std::vector<std::string>& args, const Launch& launch = {}) const
+    Outcome execute(const std::vector<std::string>& args, const Launch& launch = {}) const
     {
         return finish(start(args, launch));
     }
@@ -224,7 +224,7 @@ protected:
                         const Launch& launch = {}) const
     {
         SCOPED_TRACE("argument '" + args.at(0) + "'");
-        const Outcome outcome = run(args, launch);
+        const Outcome outcome = execute(args, launch);
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.out, BANNER);
         EXPECT_EQ(outcome.err, "");
@@ -238,7 +238,7 @@ protected:
                         const std::set<std::string>& files) const
     {
         SCOPED_TRACE(args.empty() ? std::string("no argument") : "argument '" + args[0] + "'");
-        const Outcome outcome = run(args);
+        const Outcome outcome = execute(args);
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, BANNER + message);
         EXPECT_EQ(outcome.err, "");
@@ -268,7 +268,7 @@ TEST_F(Program, EncryptsFilesOfEverySizeBlockByBlock)
 TEST_F(Program, SevenHundredByteExampleKnownAnswer)
 {
     write_bytes(dir_ / "data.bin", pattern(700));
-    ASSERT_EQ(run({"data.bin"}).status, 0);
+    ASSERT_EQ(execute({"data.bin"}).status, 0);
     const Bytes out = read_bytes(dir_ / "data.bin.DAT");
     ASSERT_EQ(out.size(), 700U);
     const Bytes head(out.begin(), out.begin() + 8);
@@ -399,13 +399,13 @@ TEST_F(Program, ReportsAFailingReadAndKeepsThePartialOutput)
     EXPECT_TRUE(fs::is_regular_file(dir_ / "mem.DAT"));
 }
 
-// One call on a file fails in each run, or a file-size limit (ulimit -f)
+// In each case one call on a file fails, or a file-size limit (ulimit -f)
 // stops the output short. The input is never harmed, nothing is deleted, and
-// the output holds the encryption of the bytes read, up to the failing
-// write. A read error is reported before a write error. A run that must not
-// make the call (an output with no bytes is never truncated), or whose output
-// merely has the input's inode number on another device, succeeds: those rows
-// expect no message.
+// the output holds the encryption of the bytes read, up to the failing write.
+// A read error is reported before a write error. A case that must not make the
+// call (an output with no bytes is never truncated), or whose output merely
+// has the input's inode number on another device, succeeds: those rows expect
+// no message.
 TEST_F(Program, ReportsEveryFailingFileOperation)
 {
     if (windows_exe() != nullptr) {
@@ -413,7 +413,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
     }
     const Bytes data = pattern(2000);
     write_bytes(dir_ / "in", data);
-    enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL, EMPTY_OUTPUT }; // in.DAT before the run
+    enum Existing { NONE, OLD_OUTPUT, LINK_TO_INPUT, LINK_TO_FULL, EMPTY_OUTPUT }; // in.DAT before the program starts
     const Bytes old_output(3000, 0xAA);
     struct Case {
         std::string fault;
@@ -455,7 +455,7 @@ TEST_F(Program, ReportsEveryFailingFileOperation)
         } else if (c.existing != NONE) {
             fs::create_symlink(c.existing == LINK_TO_INPUT ? "in" : "/dev/full", dir_ / "in.DAT");
         }
-        const Outcome outcome = run({"in"}, {.fault = c.fault, .file_size_limit = c.limit});
+        const Outcome outcome = execute({"in"}, {.fault = c.fault, .file_size_limit = c.limit});
         EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");
@@ -479,11 +479,11 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
     struct Case {
         unsigned input;
         mode_t mask;
-        unsigned existing; // 0: no output before the run
+        unsigned existing; // 0: no output before the program starts
         unsigned output;
         std::size_t size = 700;           // of the input
-        bool twice = false;               // a second run, on other bytes, replaces the first one's output
-        std::size_t existing_size = 3000; // of the output before the run
+        bool twice = false;               // a second time, on other bytes, replaces the first one's output
+        std::size_t existing_size = 3000; // of the output before the program starts
     };
     const Case cases[] = {
         {0600, 022, 0, 0600},       {0640, 022, 0, 0640},
@@ -502,9 +502,9 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
             write_bytes(dir_ / "in.DAT", Bytes(c.existing_size, 0xAA));
             fs::permissions(dir_ / "in.DAT", fs::perms(c.existing));
         }
-        for (std::size_t run = 0; run < (c.twice ? 2U : 1U); ++run) {
+        for (std::size_t pass = 0; pass < (c.twice ? 2U : 1U); ++pass) {
             // A read-only input is made anew rather than written to.
-            const Bytes data = pattern(c.size + run * 300);
+            const Bytes data = pattern(c.size + pass * 300);
             fs::remove(dir_ / "in");
             write_bytes(dir_ / "in", data);
             fs::permissions(dir_ / "in", fs::perms(c.input));
@@ -520,7 +520,7 @@ TEST_F(Program, GivesTheOutputTheInputsPermissions)
 // Standard output redirected into the output file (as `j6enc in > in.DAT`),
 // a full device, a pipe whose reader has gone, closed, or a log that has
 // already reached the file-size limit (ulimit -f), which the .DAT has not:
-// the run completes.
+// the program completes.
 TEST_F(Program, TheConsoleNeverDecidesARun)
 {
     const Bytes data = pattern(2000);
@@ -543,7 +543,7 @@ TEST_F(Program, TheConsoleNeverDecidesARun)
         } else if (target != "closed") {
             console[1] = open((dir_ / target).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         }
-        const Outcome outcome = run({"in"}, {.out = console[1], .file_size_limit = limit});
+        const Outcome outcome = execute({"in"}, {.out = console[1], .file_size_limit = limit});
         if (console[1] >= 0) {
             close(console[1]);
         }
@@ -587,7 +587,7 @@ TEST_F(Program, ShowsTheBannerWhileTheInputIsAwaited)
 // the input as the output, a read-only input, whose new output is writable
 // all the same, and the bytes that a text-mode file would change (0x0A, 0x0D,
 // 0x1A). And NUL, the null device in every folder, whose output NUL.DAT names
-// the null device too: the run succeeds and leaves no file behind.
+// the null device too: the program succeeds and leaves no file behind.
 TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
 {
     if (windows_exe() == nullptr) {
@@ -624,7 +624,7 @@ TEST_F(Program, OnWindowsKeepsNamesLinksReadOnlyAndEveryByte)
             fs::permissions(input, fs::perms(0444));
         }
         const std::set<std::string> before = entries();
-        const Outcome outcome = run({c.name});
+        const Outcome outcome = execute({c.name});
         EXPECT_EQ(outcome.status, c.message.empty() ? 0 : 1);
         EXPECT_EQ(outcome.out, BANNER + c.message);
         EXPECT_EQ(outcome.err, "");

@@ -1,7 +1,6 @@
 // Test-side formulations of the block transform, written independently of the
 // program's closed forms: the CRC step bit by bit, the mask bit by bit from the
-// register-bit table, and a decoder that regenerates the register from the
-// encrypted bytes.
+// register-bit table, and the block transform byte by byte from those two.
 #ifndef J6ENC_TESTS_REFERENCE_H
 #define J6ENC_TESTS_REFERENCE_H
 
@@ -34,15 +33,13 @@ inline std::uint8_t bitwise_mask(std::uint16_t reg)
     return static_cast<std::uint8_t>(mask);
 }
 
-// Encrypts (decrypt == false) or decrypts a block in place. Either way the
-// register is fed the encrypted byte.
-inline void reference_transform(std::uint8_t* data, std::size_t length, std::uint32_t index, bool decrypt)
+// Encrypts a block in place; the register is fed each encrypted byte.
+inline void reference_transform(std::uint8_t* data, std::size_t length, std::uint32_t index)
 {
     auto reg = static_cast<std::uint16_t>((index & 0xFFFFU) ^ 0x5C71U);
     for (std::size_t i = 0; i < length; ++i) {
-        const std::uint8_t in = data[i];
-        data[i] = static_cast<std::uint8_t>(in ^ bitwise_mask(reg));
-        reg = bitwise_crc16_step(reg, decrypt ? in : data[i]);
+        data[i] = static_cast<std::uint8_t>(data[i] ^ bitwise_mask(reg));
+        reg = bitwise_crc16_step(reg, data[i]);
     }
 }
 

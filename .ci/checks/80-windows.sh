@@ -16,7 +16,7 @@ check_windows_zip() {
     dir=$work/j6enc-$version-win64
     (cd "$work" && cmake -E tar xf "$OLDPWD/build/windows-zip/j6enc-$version-win64.zip")
     diff <(printf '%s\n' LICENSE README.txt j6enc.exe) <(cd "$dir" && find . -type f | sed 's|^\./||' | sort)
-    if grep -v $'\r$' "$dir/README.txt"; then return 1; fi
+    if grep -v $'\r$' "$dir/README.txt" "$dir/LICENSE"; then return 1; fi
     x86_64-w64-mingw32-objdump -p "$dir/j6enc.exe" | sed -n 's/.*DLL Name: /needs /p'
     if x86_64-w64-mingw32-objdump -p "$dir/j6enc.exe" | grep 'DLL Name: lib'; then return 1; fi
     matches_release "$work" wine "$dir/j6enc.exe"
