@@ -23,18 +23,11 @@ cross_tests() {
     rm -rf "$work"
 }
 
-register cross_aarch64 "aarch64 cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_aarch64() { cross_tests aarch64; }
-register cross_s390x "s390x (big-endian) cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_s390x() { cross_tests s390x; }
-register cross_ppc64el "ppc64el cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_ppc64el() { cross_tests ppc64el; }
-register cross_riscv64 "riscv64 cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_riscv64() { cross_tests riscv64; }
-register cross_i386 "i386 cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_i386() { cross_tests i386; }
-register cross_armhf "armhf cross build: unit tests and every path under qemu-user, the native bytes"
-check_cross_armhf() { cross_tests armhf; }
+# check_cross_aarch64 ... check_cross_armhf, one for each cross preset.
+for preset in aarch64 s390x ppc64el riscv64 i386 armhf; do
+    register "cross_$preset" "$preset cross build: unit tests and every path under qemu-user, the native bytes"
+    eval "check_cross_$preset() { cross_tests $preset; }"
+done
 
 # The j6enc of a 32-bit cross build under qemu-user encrypts files past 2 GiB
 # and 4 GiB (.ci/large_files), giving the native build's bytes.
