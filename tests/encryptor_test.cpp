@@ -145,7 +145,8 @@ TEST(SelectMask, PicksTheTabledRegisterBits)
 //     contribute, each looked up alone: every register with zero bytes, and
 //     every byte at every position from one register, meet every entry.
 // The registers are split into eight parts of 8192 start indices, one test
-// each, so that none takes long under the sanitizers.
+// each, so that none takes long under the sanitizers; the checks that do not
+// depend on the part run in part 0 alone.
 constexpr std::uint32_t REGISTER_PARTS = 8;
 using ShortStepPaths = ::testing::TestWithParam<std::uint32_t>;
 
@@ -153,9 +154,10 @@ INSTANTIATE_TEST_SUITE_P(Registers, ShortStepPaths, ::testing::Range<std::uint32
 
 TEST_P(ShortStepPaths, EveryRegisterAndByteMatchTheBitwiseReference)
 {
+    const bool first_part = GetParam() == 0;
     // Three mask bytes in a row determine the register they start from.
-    std::vector<bool> seen(std::size_t{1} << 24U);
-    for (std::uint32_t start = 0; start <= 0xFFFFU; ++start) {
+    std::vector<bool> seen(first_part ? std::size_t{1} << 24U : 0);
+    for (std::uint32_t start = 0; first_part && start <= 0xFFFFU; ++start) {
         std::array<std::uint8_t, 3> masks{};
         reference_transform(masks.data(), masks.size(), start ^ SEED_KEY);
         const std::size_t key = masks[0] | (masks[1] << 8U) | (masks[2] << 16U);
@@ -191,7 +193,7 @@ TEST_P(ShortStepPaths, EveryRegisterAndByteMatchTheBitwiseReference)
         }
         ASSERT_TRUE(matches(index, 11, 0, 0)) << "a step from register " << (index ^ SEED_KEY);
     }
-    for (std::size_t position = 0; position < 8; ++position) {
+    for (std::size_t position = 0; first_part && position < 8; ++position) {
         for (std::uint32_t value = 0; value <= 0xFFU; ++value) {
             ASSERT_TRUE(matches(0, 11, position, value)) << "a step with byte " << value << " at " << position;
         }
